@@ -1,0 +1,154 @@
+#include "core/game_state.h"
+
+#include <cstdlib>
+
+int lane_in_use(int lane) {
+  for (int i = 0; i < cur_params.barrel_slots; i++)
+    if (barrels[i].state > 0 && barrels[i].lane == lane)
+      return -1;
+  return lane;
+}
+
+void spawn_barrel() {
+  int slot = -1;
+  for (int i = 0; i < cur_params.barrel_slots; i++) {
+    if (barrels[i].state == 0) {
+      slot = i;
+      break;
+    }
+  }
+  if (slot < 0)
+    return;
+  BarrelSlot &b = barrels[slot];
+  // Marked live before the lane is drawn, so on the early levels the slot's
+  // own previous lane counts as taken too. frame, step_timer and sprite are
+  // inherited from the slot's previous barrel.
+  b.state = 1;
+  int lane;
+  if (level > 4) {
+    lane = rand() % 8 + 0;
+  } else {
+    // At most seven slots on these levels, so one lane is always free.
+    do {
+      lane = lane_in_use(rand() % 8 + 0);
+    } while (lane == -1);
+  }
+  b.x = lane_x[lane];
+  b.y = lane_y[lane];
+  b.dx = lane_dir[lane] * 10;
+  b.wait_timer = cur_params.stop_wait;
+  b.lane = lane;
+}
+
+namespace {
+
+// The tenth delivery: everything goes, and the celebration starts next tick.
+void clear_level() {
+  sfx_stop(snd_music);
+  sfx_stop(snd_bonus_music);
+  sfx_play(snd_clear, 0);
+  clear_countdown = 200;
+  cheer_timer = 0;
+  for (int i = 0; i < cur_params.barrel_slots; i++)
+    barrels[i].state = 0;
+  carried = 0;
+  score += 100;
+}
+
+void lose_game() {
+  game_over = 1;
+  game_over_fresh = 1;
+  bonus_type = 0;
+  sfx_stop(snd_music);
+  sfx_stop(snd_bonus_music);
+  sfx_play(snd_gameover, 0);
+}
+
+} // namespace
+
+void update_barrels() {
+  spawn_timer--;
+  if (spawn_timer < 0) {
+    spawn_timer = rand() % 20 + cur_params.spawn_base;
+    spawn_barrel();
+  }
+
+  for (int i = 0; i < cur_params.barrel_slots; i++) {
+    BarrelSlot &b = barrels[i];
+    if (b.state <= 0)
+      continue;
+
+    // Each test sees what the one before it left, so a barrel may pass
+    // through several states in one tick.
+    if (b.state == 1) {
+      b.step_timer--;
+      if (b.step_timer < 0) {
+        b.step_timer = cur_params.roll_delay;
+        b.frame++;
+        if (b.frame > 3)
+          b.frame = 0;
+        b.x += b.dx;
+        if ((b.dx > 0 && b.x == 123) || (b.dx < 0 && b.x == 186))
+          b.state = 2;
+        b.sprite = pack_bitmap(OBJ_BARREL_ROLL + b.frame);
+      }
+    }
+
+    if (b.state == 2) {
+      if (lane_rung[b.lane] == ape_rung && carried == 0 &&
+          ((b.dx < 0 && ape_pose == 3) || (b.dx > 0 && ape_pose == 4))) {
+        b.state = 3;
+        sfx_play(snd_click, 0);
+      }
+      // Counted even for a barrel just grabbed: grabbed on the tick its wait
+      // runs out, it still falls.
+      b.wait_timer--;
+      if (b.wait_timer < 0)
+        b.state = 5;
+    }
+
+    if (b.state == 3) {
+      b.x = ape_x + 17;
+      b.y = ape_y + 20;
+      b.frame = 4;
+      b.sprite = pack_bitmap(OBJ_BARREL_HELD);
+      carried = i + 1;
+    }
+
+    if (b.state == 4) {
+      b.step_timer--;
+      if (b.step_timer < 0) {
+        b.step_timer = cur_params.deliver_delay;
+        b.frame++;
+        if (b.frame > 3)
+          b.frame = 0;
+        b.sprite = pack_bitmap(OBJ_BARREL_ROLL + b.frame);
+        b.x -= 8;
+        if (b.x <= 79) {
+          delivered++;
+          if (delivered > 9) {
+            clear_level();
+            return;
+          }
+          b.state = 0;
+        }
+      }
+    }
+
+    if (b.state == 5) {
+      b.y += 2;
+      if (b.y > 210) {
+        b.state = 0;
+        misses++;
+        if (misses > 13) {
+          lose_game();
+          return;
+        }
+        sfx_play(snd_lost, 0);
+      }
+    }
+
+    if (b.state > 0 && b.sprite != nullptr)
+      masked_blit(b.sprite, buffer, 0, 0, b.x, b.y, b.sprite->w, b.sprite->h);
+  }
+}

@@ -1,0 +1,190 @@
+// The whole program's state: one set of globals and fixed tables that every
+// step reads and writes in place. Nothing is passed between steps except
+// through these.
+#ifndef ZARN_GAME_STATE_H
+#define ZARN_GAME_STATE_H
+
+#include <allegro.h>
+
+#include <atomic>
+
+struct LevelParams {
+  int barrel_slots;  // bounds every loop over barrels
+  int spawn_base;    // spawn interval base
+  int stop_wait;     // ticks a barrel waits at its stop
+  int roll_delay;    // ticks between roll steps
+  int deliver_delay; // ticks between travel steps to the stack
+};
+
+struct BarrelSlot {
+  int state; // 0 free, 1 rolling, 2 waiting, 3 carried, 4 travelling, 5 falling
+  int frame; // roll picture 0..3, 4 while carried
+  int x, y;
+  int dx;
+  int step_timer;
+  int wait_timer;
+  int lane;
+  BITMAP *sprite;
+};
+
+struct FlameFigure {
+  int x;
+  int frame;
+  int timer;
+};
+
+enum { NUM_LEVELS = 16, NUM_RUNGS = 8, NUM_LANES = 8, MAX_BARRELS = 20 };
+
+// Fixed tables.
+extern const LevelParams level_table[NUM_LEVELS];
+extern const int rung_y[NUM_RUNGS];
+extern const int lane_x[NUM_LANES];
+extern const int lane_y[NUM_LANES];
+extern const int lane_dir[NUM_LANES];
+extern const int lane_rung[NUM_LANES];
+extern const int ape_x;
+
+// Game progress.
+extern int level;
+extern LevelParams cur_params;
+extern int delivered;
+extern int misses;
+extern int score;
+extern int top_score;
+extern int hiscore;
+extern int game_over;
+extern int clear_countdown;
+extern int cheer_timer;
+extern int spawn_timer;
+
+// Barrels.
+extern BarrelSlot barrels[MAX_BARRELS];
+
+// The ape.
+extern int ape_y;
+extern int ape_rung;
+extern int ape_pose;
+extern int pose_timer;
+extern int carried;
+extern int handover_slot;
+extern BITMAP *ape_sprite;
+
+// Bonus item, lost-barrel row, bottom figures.
+extern int bonus_type;
+extern int bonus_roll_timer;
+extern int bonus_time_left;
+extern int score_at_roll;
+extern FlameFigure flames[2];
+extern int miss_anim_timer;
+extern int miss_frame;
+extern BITMAP *bonus_sprite;
+extern BITMAP *flame_sprite;
+extern BITMAP *miss_sprite;
+extern BITMAP *lady_sprite;
+
+// Control. The tick flag is written by the timer's own thread.
+extern std::atomic<int> tick_flag;
+extern int run_ticks;
+extern int run_active;
+extern int key_latch;
+extern int menu_cursor;
+extern int menu_choice;
+extern int sound_on;
+// Set when the last barrel is lost, so the first game-over tick can drop
+// key presses made during play when there is no fall to do it.
+extern int game_over_fresh;
+
+// Resources, bound once at start-up.
+extern DATAFILE *pack;
+extern BITMAP *buffer;
+extern FONT *game_font;
+extern BITMAP *playfield_bmp;
+extern BITMAP *title_bmp;
+extern BITMAP *heart_bmp;
+extern BITMAP *cursor_bmp;
+extern SAMPLE *snd_start;
+extern SAMPLE *snd_bonus_music;
+extern SAMPLE *snd_music;
+extern SAMPLE *snd_lost;
+extern SAMPLE *snd_click;
+extern SAMPLE *snd_handover;
+extern SAMPLE *snd_clear;
+extern SAMPLE *snd_gameover;
+extern SAMPLE *snd_bonus_get;
+extern SAMPLE *snd_instr_music;
+extern PALETTE mode_palette;
+
+// Indices into the resource pack.
+enum PackIndex {
+  OBJ_APE_CLIMB = 0,
+  OBJ_APE_STAND = 2,
+  OBJ_APE_REACH_RIGHT = 3,
+  OBJ_APE_REACH_LEFT = 4,
+  OBJ_APE_LYING = 5,
+  OBJ_APE_FALLING = 7,
+  OBJ_BONUS_1 = 8,
+  OBJ_MISS_ICON = 10,
+  OBJ_FIGURE = 12,
+  OBJ_FONT = 14,
+  OBJ_PLAYFIELD = 15,
+  OBJ_CURSOR = 16,
+  OBJ_HEART = 17,
+  OBJ_LADY = 18,
+  OBJ_LADY_USUAL = 19,
+  OBJ_PALETTE = 20,
+  OBJ_SND_BONUS_MUSIC = 21,
+  OBJ_SND_LOST = 22,
+  OBJ_SND_START = 24,
+  OBJ_SND_INSTR_MUSIC = 26,
+  OBJ_SND_MUSIC = 27,
+  OBJ_SND_GAMEOVER = 28,
+  OBJ_SND_CLICK = 29,
+  OBJ_SND_HANDOVER = 30,
+  OBJ_SND_BONUS_GET = 31,
+  OBJ_SND_CLEAR = 32,
+  OBJ_TITLE = 33,
+  OBJ_BARREL_ROLL = 34,
+  OBJ_BARREL_HELD = 38,
+  OBJ_STACK_BARREL = 39,
+  PACK_OBJECTS = 40
+};
+
+inline BITMAP *pack_bitmap(int index) {
+  return static_cast<BITMAP *>(pack[index].dat);
+}
+
+// Text colours of the game palette.
+enum { COL_TEXT = 42, COL_TITLE = 19 };
+
+// Per-tick steps and the procedures around them.
+void tick_handler();
+void run_game();
+void apply_level_params();
+int lane_in_use(int lane);
+void spawn_barrel();
+void update_barrels();
+int ape_input();
+void walk_anim();
+void update_ape();
+void draw_delivered();
+void cheer_anim();
+void update_level_clear();
+void update_bonus();
+void draw_misses();
+void update_flames();
+void print_number4(int v, int x, int y);
+void print_number2(int v, int x, int y);
+void draw_status();
+void title_menu();
+int menu_input();
+void show_instructions();
+
+// Shared drawing and sound helpers. Text is drawn opaque on colour 0, the
+// library's default text mode; samples play only while sound is on.
+void draw_text(BITMAP *bmp, int x, int y, int colour, const char *fmt, ...);
+void draw_text_centre(BITMAP *bmp, int x, int y, int colour, const char *fmt,
+                      ...);
+void sfx_play(SAMPLE *s, int loop);
+void sfx_stop(SAMPLE *s);
+
+#endif

@@ -1,0 +1,35 @@
+// What differs between the real machine and the headless replay harness.
+// The game calls only these for the library's system, timer, display, sound,
+// message box and clock seed; the rest of the library it uses directly.
+#ifndef ZARN_PLATFORM_H
+#define ZARN_PLATFORM_H
+
+#include <allegro.h>
+
+// The display modes start-up asks for, by the role they play.
+enum GfxRole {
+  GFX_ROLE_WINDOW,          // the preferred windowed driver
+  GFX_ROLE_WINDOW_FALLBACK, // the plain windowed driver
+  GFX_ROLE_FULLSCREEN,      // the accelerated full-screen driver
+  GFX_ROLE_AUTODETECT       // whatever the library finds
+};
+
+// The loops that report each pass.
+enum LoopId { LOOP_PROMPT, LOOP_MENU, LOOP_GAME, LOOP_INSTRUCTIONS };
+
+// install_allegro; 0 on success. On failure the message says why.
+int platform_install_system(char *why, int why_size);
+void platform_install_keyboard_and_timer();
+void platform_seed_random();
+void platform_install_tick(void (*handler)());
+// The library's install_sound result: 0 when sound is available.
+int platform_install_sound(const char *config_path);
+// 0 when the mode was set.
+int platform_set_gfx_mode(GfxRole role);
+void platform_play_sample(SAMPLE *s, int loop);
+void platform_stop_sample(SAMPLE *s);
+void platform_message(const char *text);
+// Called at the top of every pass of every loop.
+void platform_pass(LoopId loop);
+
+#endif

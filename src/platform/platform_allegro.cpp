@@ -1,0 +1,119 @@
+// The real machine: the library's own system, timer, display and sound.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "core/game_state.h"
+
+int platform_install_system(char *why, int why_size) {
+  // Our texts and font are plain 8-bit characters.
+  set_uformat(U_ASCII);
+  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) == 0)
+    return 0;
+#ifdef ALLEGRO_UNIX
+  snprintf(why, static_cast<size_t>(why_size),
+           "no display could be opened (is DISPLAY set to a running X "
+           "server?)%s%s",
+           allegro_error[0] ? ": " : "", allegro_error);
+#else
+  snprintf(why, static_cast<size_t>(why_size),
+           "the system driver could not be installed%s%s",
+           allegro_error[0] ? ": " : "", allegro_error);
+#endif
+  return -1;
+}
+
+void platform_install_keyboard_and_timer() {
+  install_keyboard();
+  install_timer();
+}
+
+void platform_seed_random() { srand(static_cast<unsigned>(time(nullptr))); }
+
+void platform_install_tick(void (*handler)()) {
+  install_int_ex(handler, BPS_TO_TIMER(50));
+}
+
+int platform_install_sound(const char *config_path) {
+  return install_sound(DIGI_AUTODETECT, MIDI_NONE, config_path);
+}
+
+int platform_set_gfx_mode(GfxRole role) {
+  int driver = GFX_AUTODETECT;
+  switch (role) {
+#ifdef ALLEGRO_WINDOWS
+  case GFX_ROLE_WINDOW:
+    driver = GFX_DIRECTX_WIN;
+    break;
+  case GFX_ROLE_WINDOW_FALLBACK:
+    driver = GFX_GDI;
+    break;
+  case GFX_ROLE_FULLSCREEN:
+    driver = GFX_DIRECTX_ACCEL;
+    break;
+#else
+  case GFX_ROLE_WINDOW:
+    driver = GFX_AUTODETECT_WINDOWED;
+    break;
+  case GFX_ROLE_WINDOW_FALLBACK:
+#ifdef GFX_XWINDOWS
+    driver = GFX_XWINDOWS;
+#else
+    driver = GFX_AUTODETECT_WINDOWED;
+#endif
+    break;
+  case GFX_ROLE_FULLSCREEN:
+    driver = GFX_AUTODETECT_FULLSCREEN;
+    break;
+#endif
+  case GFX_ROLE_AUTODETECT:
+    driver = GFX_AUTODETECT;
+    break;
+  }
+  if (set_gfx_mode(driver, 320, 240, 0, 0) != 0)
+    return -1;
+  set_window_title("ZARN");
+  return 0;
+}
+
+void platform_play_sample(SAMPLE *s, int loop) {
+  play_sample(s, 200, 128, 1000, loop);
+}
+
+void platform_stop_sample(SAMPLE *s) { stop_sample(s); }
+
+void platform_message(const char *text) { allegro_message("%s", text); }
+
+namespace {
+
+long now_ms() {
+  using namespace std::chrono;
+  return static_cast<long>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch())
+          .count());
+}
+
+} // namespace
+
+// The loops spin by design; resting here keeps a waiting game from burning a
+// whole core without changing anything the player sees, hears or presses.
+void platform_pass(LoopId loop) {
+  static long last_pass_ms = -1;
+  if (loop == LOOP_GAME) {
+    // Each tick still gets exactly one step and one screen copy, and Esc is
+    // seen within a tick.
+    while (tick_flag.load() == 0)
+      rest(1);
+    return;
+  }
+  long now = now_ms();
+  if (now == last_pass_ms) {
+    rest(1);
+    now = now_ms();
+  }
+  last_pass_ms = now;
+}

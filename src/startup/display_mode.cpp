@@ -1,0 +1,52 @@
+#include "startup/display_mode.h"
+
+#include "core/game_state.h"
+#include "platform/platform.h"
+
+namespace {
+
+int set_window_mode() {
+  if (platform_set_gfx_mode(GFX_ROLE_WINDOW) == 0)
+    return 0;
+  return platform_set_gfx_mode(GFX_ROLE_WINDOW_FALLBACK);
+}
+
+void fill_mode_palette() {
+  for (int i = 0; i < PAL_SIZE; i++)
+    mode_palette[i] = {0, 0, 0, 0};
+  mode_palette[1] = {63, 63, 63, 0};
+  // The strongest blue a 6-bit component can hold.
+  mode_palette[2] = {0, 44, 63, 0};
+}
+
+} // namespace
+
+int choose_display_mode() {
+  if (set_window_mode() != 0)
+    return platform_set_gfx_mode(GFX_ROLE_AUTODETECT);
+
+  fill_mode_palette();
+  set_palette(mode_palette);
+  clear_to_color(screen, 0);
+  draw_text_centre(screen, 160, 96, 2, "Choose Mode");
+  draw_text(screen, 104, 112, 1, "1 - Fullscreen");
+  draw_text(screen, 104, 120, 1, "2 - Window");
+
+  int choice = 0;
+  int failed = 0;
+  while (choice == 0) {
+    platform_pass(LOOP_PROMPT);
+    if (key[KEY_1] != 0) {
+      choice = 1;
+      if (platform_set_gfx_mode(GFX_ROLE_FULLSCREEN) != 0 &&
+          platform_set_gfx_mode(GFX_ROLE_AUTODETECT) != 0) {
+        // Both attempts have closed the window: take it back rather than
+        // carry on without a screen.
+        failed = set_window_mode();
+      }
+    }
+    if (key[KEY_2] != 0)
+      choice = 2;
+  }
+  return failed;
+}

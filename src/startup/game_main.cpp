@@ -1,0 +1,74 @@
+#include "startup/game_main.h"
+
+#include "core/game_state.h"
+#include "platform/platform.h"
+#include "startup/display_mode.h"
+#include "startup/hiscore.h"
+#include "startup/pack.h"
+
+#include <cstdio>
+
+namespace {
+
+void show_error(const char *format, const char *detail) {
+  char text[512];
+  snprintf(text, sizeof text, format, detail);
+  platform_message(text);
+}
+
+} // namespace
+
+int game_main(int argc, char **argv) {
+  char why[256] = "";
+  if (platform_install_system(why, sizeof why) != 0) {
+    // Without a system driver every further library call would crash, and
+    // there is no message box to show: say so on the terminal.
+    fprintf(stderr, "zarn: cannot start: %s\n", why);
+    return 1;
+  }
+  platform_install_keyboard_and_timer();
+  platform_seed_random();
+  platform_install_tick(tick_handler);
+
+  sound_on = 1;
+  if (platform_install_sound(argc > 0 ? argv[0] : nullptr) != 0)
+    sound_on = 0;
+
+  set_color_depth(8);
+  set_color_conversion(COLORCONV_NONE);
+  packfile_password("qev");
+  pack = load_pack("zarn.dat", why, sizeof why);
+  if (pack == nullptr) {
+    show_error("Error loading zarn.dat \n%s\n", why);
+    return 1;
+  }
+  game_font = static_cast<FONT *>(pack[OBJ_FONT].dat);
+
+  buffer = nullptr;
+  if (choose_display_mode() == 0)
+    buffer = create_bitmap(320, 240);
+  if (buffer == nullptr) {
+    // Everything from here on draws on a 320x240 screen: without one, end
+    // cleanly instead, leaving the high-score file alone.
+    show_error("Error initialising graphicmode \n%s\n", allegro_error);
+    unload_datafile(pack);
+    pack = nullptr;
+    allegro_exit();
+    return 1;
+  }
+  bind_pack();
+  set_palette(static_cast<RGB *>(pack[OBJ_PALETTE].dat));
+  menu_cursor = 1;
+  hiscore = load_hiscore();
+  level = 0;
+
+  title_menu();
+
+  save_hiscore(hiscore);
+  unload_datafile(pack);
+  pack = nullptr;
+  destroy_bitmap(buffer);
+  buffer = nullptr;
+  allegro_exit();
+  return 0;
+}

@@ -1,0 +1,7 @@
+#ifndef ZARN_GAME_MAIN_H
+#define ZARN_GAME_MAIN_H
+
+// The whole program; returns its exit value.
+int game_main(int argc, char **argv);
+
+#endif

@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Runs every test of the project and ends with one summary line.
+
+Python tests are the functions named test_* in tests/test_*.py; each passes
+unless it raises. The C++ unit tests are one GoogleTest program per build,
+counted test by test. Usage: run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD]
+"""
+import importlib.util
+import os
+import re
+import subprocess
+import sys
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def run_unit(build, label, results):
+    exe = os.path.join(build, "tests", "zarn_unit_tests")
+    if not os.path.exists(exe):
+        results.append((f"{label}: zarn_unit_tests", False, "not built"))
+        return
+    env = dict(os.environ)
+    env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
+    proc = subprocess.run([exe], capture_output=True, text=True, env=env,
+                          cwd=build, timeout=600)
+    names = re.findall(r"^\[\s+(OK|FAILED)\s+\] (\S+) \(", proc.stdout, re.M)
+    for verdict, name in names:
+        results.append((f"{label}: {name}", verdict == "OK", ""))
+    if proc.returncode != 0 and all(v == "OK" for v, _ in names):
+        results.append((f"{label}: zarn_unit_tests exit", False,
+                        proc.stdout[-2000:] + proc.stderr[-2000:]))
+
+
+def main():
+    args = sys.argv[1:]
+    word = None
+    if "-k" in args:
+        i = args.index("-k")
+        word = args[i + 1]
+        del args[i:i + 2]
+    if not args:
+        print("usage: run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD]")
+        return 2
+    os.environ["ZARN_BUILD"] = os.path.abspath(args[0])
+    os.environ["ZARN_TRACE_BUILD"] = os.path.abspath(args[-1])
+    results = []
+    if word is None or word == "unit":
+        for build, label in [(args[0], "unit")] + [(b, "unit-asan") for b in args[1:]]:
+            run_unit(os.path.abspath(build), label, results)
+    sys.path.insert(0, HERE)
+    for fname in sorted(os.listdir(HERE)):
+        if not (fname.startswith("test_") and fname.endswith(".py")):
+            continue
+        spec_ = importlib.util.spec_from_file_location(fname[:-3], os.path.join(HERE, fname))
+        mod = importlib.util.module_from_spec(spec_)
+        try:
+            spec_.loader.exec_module(mod)
+        except Exception:
+            results.append((fname, False, traceback.format_exc()))
+            continue
+        for name in sorted(n for n in dir(mod) if n.startswith("test_")):
+            full = f"{fname[:-3]}.{name}"
+            if word and word not in full:
+                continue
+            start = time.time()
+            try:
+                getattr(mod, name)()
+                results.append((full, True, ""))
+            except Exception:
+                results.append((full, False, traceback.format_exc()))
+            print(f"{'ok  ' if results[-1][1] else 'FAIL'} {full} ({time.time() - start:.1f}s)",
+                  flush=True)
+    failed = [r for r in results if not r[1]]
+    for name, _, why in failed:
+        print(f"\n--- FAILED {name}\n{why}")
+    print(f"\n{len(results) - len(failed)} passed, {len(failed)} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,61 @@
+#include "test_support.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "core/game_state.h"
+#include "platform/platform.h"
+#include "startup/pack.h"
+
+// A silent platform: the unit tests call the game's procedures directly.
+int platform_install_system(char *, int) { return 0; }
+void platform_install_keyboard_and_timer() {}
+void platform_seed_random() {}
+void platform_install_tick(void (*)()) {}
+int platform_install_sound(const char *) { return -1; }
+int platform_set_gfx_mode(GfxRole) { return -1; }
+void platform_play_sample(SAMPLE *, int) {}
+void platform_stop_sample(SAMPLE *) {}
+void platform_message(const char *) {}
+void platform_pass(LoopId) {}
+
+bool test_load_game_pack() {
+  static bool loaded = false;
+  if (loaded)
+    return true;
+  if (system_driver == nullptr) {
+    set_uformat(U_ASCII);
+    install_allegro(SYSTEM_NONE, &errno, atexit);
+  }
+  set_color_depth(8);
+  set_color_conversion(COLORCONV_NONE);
+  packfile_password("qev");
+  char why[256];
+  pack = load_pack(ZARN_PACK_PATH, why, sizeof why);
+  packfile_password(nullptr);
+  if (pack == nullptr)
+    return false;
+  game_font = static_cast<FONT *>(pack[OBJ_FONT].dat);
+  bind_pack();
+  buffer = create_bitmap(320, 240);
+  loaded = true;
+  return true;
+}
+
+ScratchDir::ScratchDir() {
+  strcpy(path_, "/tmp/zarn-unit-XXXXXX");
+  if (mkdtemp(path_) == nullptr || getcwd(old_, sizeof old_) == nullptr ||
+      chdir(path_) != 0)
+    abort();
+}
+
+ScratchDir::~ScratchDir() {
+  if (chdir(old_) != 0)
+    abort();
+  std::string cmd = std::string("rm -rf '") + path_ + "'";
+  if (system(cmd.c_str()) != 0)
+    abort();
+}

@@ -1,0 +1,403 @@
+// The platform layer of zarn-trace: a script stands in for the timer and the
+// keyboard, the screen is a memory bitmap, sample calls and message boxes are
+// printed instead of played or shown, and the seed is fixed.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/game_state.h"
+#include "platform/platform.h"
+#include "trace.h"
+
+TraceOptions trace_options;
+
+namespace {
+
+FILE *script;
+int script_line_no;
+long pass_no;
+// The line in force and how many more passes it stands for.
+struct ScriptLine {
+  bool tick = false;
+  std::vector<int> keys; // scancodes held
+  long repeat = 1;
+  std::string shot;
+};
+ScriptLine current;
+long passes_left;
+std::vector<int> held_before;
+BITMAP *object_cache[PACK_OBJECTS];
+
+struct KeyName {
+  const char *name;
+  int scancode;
+  int ascii;
+};
+
+const KeyName named_keys[] = {
+    {"UP", KEY_UP, 0},         {"DOWN", KEY_DOWN, 0},
+    {"LEFT", KEY_LEFT, 0},     {"RIGHT", KEY_RIGHT, 0},
+    {"ENTER", KEY_ENTER, 13},  {"SPACE", KEY_SPACE, ' '},
+    {"ESC", KEY_ESC, 27},      {"1", KEY_1, '1'},
+    {"2", KEY_2, '2'},
+};
+
+bool lookup_key(const std::string &name, int *scancode, int *ascii) {
+  for (const KeyName &k : named_keys) {
+    if (name == k.name) {
+      *scancode = k.scancode;
+      *ascii = k.ascii;
+      return true;
+    }
+  }
+  if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') {
+    *scancode = KEY_A + (name[0] - 'A');
+    *ascii = 'a' + (name[0] - 'A');
+    return true;
+  }
+  return false;
+}
+
+int ascii_of(int scancode) {
+  for (const KeyName &k : named_keys)
+    if (k.scancode == scancode)
+      return k.ascii;
+  return 'a' + (scancode - KEY_A);
+}
+
+[[noreturn]] void script_error(const std::string &why) {
+  fflush(stdout);
+  fprintf(stderr, "zarn-trace: %s line %d: %s\n",
+          trace_options.script_path.c_str(), script_line_no, why.c_str());
+  fflush(stderr);
+  _exit(2);
+}
+
+std::vector<std::string> split(const std::string &s) {
+  std::vector<std::string> out;
+  size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r'))
+      i++;
+    size_t j = i;
+    while (j < s.size() && s[j] != ' ' && s[j] != '\t' && s[j] != '\r')
+      j++;
+    if (j > i)
+      out.push_back(s.substr(i, j - i));
+    i = j;
+  }
+  return out;
+}
+
+ScriptLine parse_line(const std::vector<std::string> &tokens) {
+  ScriptLine line;
+  if (tokens[0] == "T")
+    line.tick = true;
+  else if (tokens[0] != ".")
+    script_error("expected T or . to begin the line, found '" + tokens[0] +
+                 "'");
+  // Keys, then a repeat count, then a shot name, each at most once.
+  int stage = 0;
+  for (size_t t = 1; t < tokens.size(); t++) {
+    const std::string &tok = tokens[t];
+    if (tok[0] == '@') {
+      if (stage >= 3)
+        script_error("more than one @NAME");
+      std::string name = tok.substr(1);
+      if (name.empty())
+        script_error("@ without a name");
+      for (char c : name)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+              (c >= '0' && c <= '9') || c == '-' || c == '_'))
+          script_error("bad character in shot name '" + name + "'");
+      line.shot = name;
+      stage = 3;
+    } else if (tok[0] == 'x' && tok.size() > 1) {
+      if (stage >= 2)
+        script_error("repeat count '" + tok + "' out of place");
+      std::string digits = tok.substr(1);
+      if (digits.size() > 9 ||
+          digits.find_first_not_of("0123456789") != std::string::npos)
+        script_error("bad repeat count '" + tok + "'");
+      line.repeat = strtol(digits.c_str(), nullptr, 10);
+      if (line.repeat < 1)
+        script_error("repeat count must be at least 1");
+      stage = 2;
+    } else {
+      if (stage >= 1)
+        script_error("keys '" + tok + "' out of place");
+      size_t start = 0;
+      while (start <= tok.size()) {
+        size_t comma = tok.find(',', start);
+        if (comma == std::string::npos)
+          comma = tok.size();
+        std::string name = tok.substr(start, comma - start);
+        int scancode, ascii;
+        if (!lookup_key(name, &scancode, &ascii))
+          script_error("unknown key '" + name + "'");
+        line.keys.push_back(scancode);
+        start = comma + 1;
+      }
+      stage = 1;
+    }
+  }
+  return line;
+}
+
+// The next script line, or false at the end of the script.
+bool read_line(ScriptLine *out) {
+  char buf[4096];
+  while (fgets(buf, sizeof buf, script) != nullptr) {
+    script_line_no++;
+    std::string s(buf);
+    if (!s.empty() && s.back() != '\n' && !feof(script))
+      script_error("line too long");
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+      s.pop_back();
+    std::vector<std::string> tokens = split(s);
+    if (tokens.empty() || tokens[0][0] == '#')
+      continue;
+    *out = parse_line(tokens);
+    return true;
+  }
+  if (ferror(script))
+    script_error("cannot read the script");
+  return false;
+}
+
+bool contains(const std::vector<int> &v, int x) {
+  for (int y : v)
+    if (y == x)
+      return true;
+  return false;
+}
+
+void apply_line(bool first_pass) {
+  if (current.tick)
+    tick_flag.store(1);
+  for (int k = 0; k < KEY_MAX; k++)
+    key[k] = contains(current.keys, k) ? -1 : 0;
+  if (!first_pass)
+    return;
+  for (int k : current.keys)
+    if (!contains(held_before, k))
+      simulate_keypress((k << 8) | ascii_of(k));
+  held_before = current.keys;
+}
+
+void save_shot(const std::string &name) {
+  if (trace_options.shots_dir.empty() || screen == nullptr)
+    return;
+  PALETTE pal;
+  get_palette(pal);
+  std::string path = trace_options.shots_dir + "/" + name + ".bmp";
+  if (save_bitmap(path.c_str(), screen, pal) != 0) {
+    fprintf(stderr, "zarn-trace: cannot write %s\n", path.c_str());
+    fflush(stdout);
+    _exit(2);
+  }
+}
+
+int object_index(const void *p) {
+  if (pack != nullptr)
+    for (int i = 0; i < PACK_OBJECTS; i++)
+      object_cache[i] = static_cast<BITMAP *>(pack[i].dat);
+  if (p == nullptr)
+    return -1;
+  for (int i = 0; i < PACK_OBJECTS; i++)
+    if (object_cache[i] == p)
+      return i;
+  return -1;
+}
+
+void append_int(std::string &s, const char *name, long v) {
+  s += ",\"";
+  s += name;
+  s += "\":";
+  s += std::to_string(v);
+}
+
+std::string json_string(const char *text) {
+  std::string out = "\"";
+  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+       *p; p++) {
+    if (*p == '"' || *p == '\\') {
+      out += '\\';
+      out += static_cast<char>(*p);
+    } else if (*p == '\n') {
+      out += "\\n";
+    } else if (*p < 0x20) {
+      char esc[8];
+      snprintf(esc, sizeof esc, "\\u%04x", *p);
+      out += esc;
+    } else {
+      out += static_cast<char>(*p);
+    }
+  }
+  return out + "\"";
+}
+
+void set_error(const char *text) {
+  ustrzcpy(allegro_error, ALLEGRO_ERROR_SIZE, text);
+}
+
+} // namespace
+
+bool trace_open_script() {
+  if (trace_options.script_path == "-") {
+    script = stdin;
+    return true;
+  }
+  script = fopen(trace_options.script_path.c_str(), "r");
+  if (script == nullptr) {
+    fprintf(stderr, "zarn-trace: cannot open %s: %s\n",
+            trace_options.script_path.c_str(), strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+void trace_emit(const std::string &line) {
+  fputs(line.c_str(), stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
+std::string trace_state() {
+  std::string s;
+  append_int(s, "tick_flag", tick_flag.load());
+  append_int(s, "level", level);
+  s += ",\"cur_params\":[" + std::to_string(cur_params.barrel_slots) + "," +
+       std::to_string(cur_params.spawn_base) + "," +
+       std::to_string(cur_params.stop_wait) + "," +
+       std::to_string(cur_params.roll_delay) + "," +
+       std::to_string(cur_params.deliver_delay) + "]";
+  append_int(s, "delivered", delivered);
+  append_int(s, "misses", misses);
+  append_int(s, "score", score);
+  append_int(s, "top_score", top_score);
+  append_int(s, "hiscore", hiscore);
+  append_int(s, "game_over", game_over);
+  append_int(s, "clear_countdown", clear_countdown);
+  append_int(s, "cheer_timer", cheer_timer);
+  append_int(s, "spawn_timer", spawn_timer);
+  append_int(s, "ape_y", ape_y);
+  append_int(s, "ape_rung", ape_rung);
+  append_int(s, "ape_pose", ape_pose);
+  append_int(s, "pose_timer", pose_timer);
+  append_int(s, "carried", carried);
+  append_int(s, "handover_slot", handover_slot);
+  append_int(s, "key_latch", key_latch);
+  append_int(s, "menu_cursor", menu_cursor);
+  append_int(s, "menu_choice", menu_choice);
+  append_int(s, "run_ticks", run_ticks);
+  append_int(s, "run_active", run_active);
+  append_int(s, "sound_on", sound_on);
+  append_int(s, "bonus_type", bonus_type);
+  append_int(s, "bonus_roll_timer", bonus_roll_timer);
+  append_int(s, "bonus_time_left", bonus_time_left);
+  append_int(s, "score_at_roll", score_at_roll);
+  s += ",\"flames\":[";
+  for (int i = 0; i < 2; i++) {
+    if (i)
+      s += ",";
+    s += "[" + std::to_string(flames[i].x) + "," +
+         std::to_string(flames[i].frame) + "," +
+         std::to_string(flames[i].timer) + "]";
+  }
+  s += "]";
+  append_int(s, "miss_anim_timer", miss_anim_timer);
+  append_int(s, "miss_frame", miss_frame);
+  s += ",\"barrels\":[";
+  for (int i = 0; i < MAX_BARRELS; i++) {
+    const BarrelSlot &b = barrels[i];
+    if (i)
+      s += ",";
+    s += "[" + std::to_string(b.state) + "," + std::to_string(b.frame) + "," +
+         std::to_string(b.x) + "," + std::to_string(b.y) + "," +
+         std::to_string(b.dx) + "," + std::to_string(b.step_timer) + "," +
+         std::to_string(b.wait_timer) + "," + std::to_string(b.lane) + "," +
+         std::to_string(object_index(b.sprite)) + "]";
+  }
+  s += "]";
+  append_int(s, "ape_sprite", object_index(ape_sprite));
+  append_int(s, "lady_sprite", object_index(lady_sprite));
+  append_int(s, "bonus_sprite", object_index(bonus_sprite));
+  append_int(s, "flame_sprite", object_index(flame_sprite));
+  append_int(s, "miss_sprite", object_index(miss_sprite));
+  return s;
+}
+
+int platform_install_system(char *why, int why_size) {
+  set_uformat(U_ASCII);
+  if (install_allegro(SYSTEM_NONE, &errno, atexit) == 0)
+    return 0;
+  snprintf(why, static_cast<size_t>(why_size), "%s", allegro_error);
+  return -1;
+}
+
+void platform_install_keyboard_and_timer() {}
+
+// Seeded from the script's --seed on the first pass instead.
+void platform_seed_random() {}
+
+void platform_install_tick(void (*)()) {}
+
+int platform_install_sound(const char *) {
+  return trace_options.no_sound ? -1 : 0;
+}
+
+int platform_set_gfx_mode(GfxRole role) {
+  bool ok = trace_options.display == DISPLAY_WINDOW ||
+            (trace_options.display == DISPLAY_AUTO &&
+             role == GFX_ROLE_AUTODETECT);
+  if (!ok) {
+    set_error("no display mode can be set here");
+    return -1;
+  }
+  if (screen == nullptr)
+    screen = create_bitmap(320, 240);
+  clear_to_color(screen, 0);
+  return 0;
+}
+
+void platform_play_sample(SAMPLE *s, int loop) {
+  trace_emit("{\"sound\":\"play\",\"sample\":" +
+             std::to_string(object_index(s)) +
+             ",\"loop\":" + std::to_string(loop ? 1 : 0) + "}");
+}
+
+void platform_stop_sample(SAMPLE *s) {
+  trace_emit("{\"sound\":\"stop\",\"sample\":" +
+             std::to_string(object_index(s)) + "}");
+}
+
+void platform_message(const char *text) {
+  trace_emit("{\"message\":" + json_string(text) + "}");
+}
+
+void platform_pass(LoopId loop) {
+  static const char *const loop_names[] = {"prompt", "menu", "game",
+                                           "instructions"};
+  if (pass_no == 0)
+    srand(trace_options.seed);
+  bool first_pass = false;
+  if (passes_left == 0) {
+    if (!read_line(&current)) {
+      trace_emit("{\"end\":\"script\"" + trace_state() + "}");
+      exit(0);
+    }
+    passes_left = current.repeat;
+    first_pass = true;
+  }
+  passes_left--;
+  trace_emit("{\"pass\":" + std::to_string(pass_no) + ",\"loop\":\"" +
+             loop_names[loop] + "\"" + trace_state() + "}");
+  pass_no++;
+  if (!current.shot.empty())
+    save_shot(current.shot);
+  apply_line(first_pass);
+}
