@@ -194,7 +194,12 @@ void save_shot(const std::string &name) {
   PALETTE pal;
   get_palette(pal);
   std::string path = trace_options.shots_dir + "/" + name + ".bmp";
-  if (save_bitmap(path.c_str(), screen, pal) != 0) {
+  // The pack's password stays in force for the whole run and would
+  // otherwise scramble the shot.
+  packfile_password(nullptr);
+  int failed = save_bitmap(path.c_str(), screen, pal);
+  packfile_password("qev");
+  if (failed != 0) {
     fprintf(stderr, "zarn-trace: cannot write %s\n", path.c_str());
     fflush(stdout);
     _exit(2);
