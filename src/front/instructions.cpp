@@ -52,7 +52,8 @@ void show_instructions() {
   sfx_play(snd_instr_music, 0);
   // The key that chose this item must not end the pages at once.
   clear_keybuf();
-  Pages p = {0, 0,
+  Pages p = {0,
+             0,
              {{pack_bitmap(OBJ_APE_STAND), 0, 0, false},
               {pack_bitmap(OBJ_BARREL_ROLL), 320, 240, true},
               {pack_bitmap(OBJ_APE_REACH_LEFT), 320, 240, true}},

@@ -4,8 +4,8 @@
 // hand, and files written on either system read the same.
 #include "startup/hiscore.h"
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -63,8 +63,8 @@ int check_pack(const DATAFILE *dat, char *why, int why_size) {
     if (type == 0)
       continue;
     if (dat[i].type != type || dat[i].dat == nullptr) {
-      snprintf(why, static_cast<size_t>(why_size),
-               "object %d is not %s", i, type_name(type));
+      snprintf(why, static_cast<size_t>(why_size), "object %d is not %s", i,
+               type_name(type));
       return 0;
     }
     if (type == DAT_BITMAP) {

@@ -38,10 +38,10 @@ struct KeyName {
 };
 
 const KeyName named_keys[] = {
-    {"UP", KEY_UP, 0},         {"DOWN", KEY_DOWN, 0},
-    {"LEFT", KEY_LEFT, 0},     {"RIGHT", KEY_RIGHT, 0},
-    {"ENTER", KEY_ENTER, 13},  {"SPACE", KEY_SPACE, ' '},
-    {"ESC", KEY_ESC, 27},      {"1", KEY_1, '1'},
+    {"UP", KEY_UP, 0},        {"DOWN", KEY_DOWN, 0},
+    {"LEFT", KEY_LEFT, 0},    {"RIGHT", KEY_RIGHT, 0},
+    {"ENTER", KEY_ENTER, 13}, {"SPACE", KEY_SPACE, ' '},
+    {"ESC", KEY_ESC, 27},     {"1", KEY_1, '1'},
     {"2", KEY_2, '2'},
 };
 
@@ -356,9 +356,9 @@ int platform_install_sound(const char *) {
 }
 
 int platform_set_gfx_mode(GfxRole role) {
-  bool ok = trace_options.display == DISPLAY_WINDOW ||
-            (trace_options.display == DISPLAY_AUTO &&
-             role == GFX_ROLE_AUTODETECT);
+  bool ok =
+      trace_options.display == DISPLAY_WINDOW ||
+      (trace_options.display == DISPLAY_AUTO && role == GFX_ROLE_AUTODETECT);
   if (!ok) {
     set_error("no display mode can be set here");
     return -1;
@@ -370,9 +370,9 @@ int platform_set_gfx_mode(GfxRole role) {
 }
 
 void platform_play_sample(SAMPLE *s, int loop) {
-  trace_emit("{\"sound\":\"play\",\"sample\":" +
-             std::to_string(object_index(s)) +
-             ",\"loop\":" + std::to_string(loop ? 1 : 0) + "}");
+  trace_emit(
+      "{\"sound\":\"play\",\"sample\":" + std::to_string(object_index(s)) +
+      ",\"loop\":" + std::to_string(loop ? 1 : 0) + "}");
 }
 
 void platform_stop_sample(SAMPLE *s) {
