@@ -47,6 +47,46 @@ const char *type_name(int type) {
   }
 }
 
+// Walks a datafile's object list the way the library's loader will. The
+// loader calls through a null pointer when the file ends where an object's
+// type should be (a cut file), so such a file must be turned away first.
+int objects_readable(PACKFILE *f, int depth) {
+  long count = pack_mgetl(f);
+  if (count < 0 || count > 65536)
+    return 0;
+  for (long c = 0; c < count; c++) {
+    long type = pack_mgetl(f);
+    while (type == DAT_PROPERTY) {
+      long prop_type = pack_mgetl(f);
+      long size = pack_mgetl(f);
+      if (prop_type == EOF || size < 0 || size > 65536 ||
+          pack_fseek(f, static_cast<int>(size)) != 0)
+        return 0;
+      type = pack_mgetl(f);
+    }
+    if (type == DAT_END)
+      return 0;
+    PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
+    if (chunk == nullptr)
+      return 0;
+    int ok =
+        (type != DAT_FILE) || (depth < 8 && objects_readable(chunk, depth + 1));
+    pack_fclose_chunk(chunk);
+    if (!ok)
+      return 0;
+  }
+  return 1;
+}
+
+int pack_readable(const char *path) {
+  PACKFILE *f = pack_fopen(path, F_READ_PACKED);
+  if (f == nullptr)
+    return 0;
+  int ok = pack_mgetl(f) == DAT_MAGIC && objects_readable(f, 0);
+  pack_fclose(f);
+  return ok;
+}
+
 } // namespace
 
 int check_pack(const DATAFILE *dat, char *why, int why_size) {
@@ -82,7 +122,9 @@ int check_pack(const DATAFILE *dat, char *why, int why_size) {
 
 DATAFILE *load_pack(const char *path, char *why, int why_size) {
   errno = 0;
-  DATAFILE *dat = load_datafile(path);
+  DATAFILE *dat = nullptr;
+  if (pack_readable(path))
+    dat = load_datafile(path);
   if (dat == nullptr) {
     // The library leaves its own error text empty here; say what we know.
     if (allegro_error[0] != '\0')
