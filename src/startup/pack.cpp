@@ -47,6 +47,18 @@ const char *type_name(int type) {
   }
 }
 
+// True when the chunk holds as many bytes as its header promises; a pack
+// cut inside its last object would otherwise load with part of it missing.
+int chunk_complete(PACKFILE *chunk) {
+  long promised = chunk->normal.todo;
+  long got = 0;
+  char block[4096];
+  long n;
+  while ((n = pack_fread(block, sizeof block, chunk)) > 0)
+    got += n;
+  return got == promised;
+}
+
 // Walks a datafile's object list the way the library's loader will. The
 // loader calls through a null pointer when the file ends where an object's
 // type should be (a cut file), so such a file must be turned away first.
@@ -69,8 +81,9 @@ int objects_readable(PACKFILE *f, int depth) {
     PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
     if (chunk == nullptr)
       return 0;
-    int ok =
-        (type != DAT_FILE) || (depth < 8 && objects_readable(chunk, depth + 1));
+    int ok = (type == DAT_FILE)
+                 ? depth < 8 && objects_readable(chunk, depth + 1)
+                 : chunk_complete(chunk);
     pack_fclose_chunk(chunk);
     if (!ok)
       return 0;
