@@ -63,7 +63,8 @@ Palette Palette::load(const std::string &path) {
     pal.entries_[static_cast<size_t>(index)] = c;
     pal.names_[name] = static_cast<uint8_t>(index);
   }
-  if (!seen[0] || pal.entries_[0].r + pal.entries_[0].g + pal.entries_[0].b != 0)
+  if (!seen[0] ||
+      pal.entries_[0].r + pal.entries_[0].g + pal.entries_[0].b != 0)
     throw SourceError(path + ": entry 0 must be listed and black");
   return pal;
 }
@@ -102,7 +103,8 @@ void load_art_file(const std::string &path, const Palette &pal, Art &art) {
   legend['.'] = 0;
   auto add = [&](const std::string &name, Image img, int line) {
     if (art.count(name))
-      throw SourceError(where(path, line) + "picture " + name + " defined twice");
+      throw SourceError(where(path, line) + "picture " + name +
+                        " defined twice");
     art[name] = std::move(img);
   };
   auto source = [&](const std::string &name, int line) -> const Image & {
@@ -143,7 +145,8 @@ void load_art_file(const std::string &path, const Palette &pal, Art &art) {
             auto it = legend.find(row[static_cast<size_t>(x)]);
             if (it == legend.end())
               throw SourceError("line " + std::to_string(line + 1 + y) +
-                                ": character '" + row.substr(static_cast<size_t>(x), 1) +
+                                ": character '" +
+                                row.substr(static_cast<size_t>(x), 1) +
                                 "' has no color line");
             img.set(x, y, it->second);
           }

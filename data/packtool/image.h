@@ -22,7 +22,9 @@ struct Rgb {
 class Palette {
 public:
   static Palette load(const std::string &path);
-  const Rgb &at(int index) const { return entries_[static_cast<size_t>(index)]; }
+  const Rgb &at(int index) const {
+    return entries_[static_cast<size_t>(index)];
+  }
   // The index of a named colour; throws when the name is unknown.
   uint8_t index(const std::string &name) const;
   bool has(const std::string &name) const { return names_.count(name) != 0; }

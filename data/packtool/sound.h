@@ -11,7 +11,7 @@ namespace pack {
 constexpr int kRate = 22050;
 
 struct Sound {
-  std::string name; // file name without extension, e.g. "21_bonus_music"
+  std::string name;        // file name without extension, e.g. "21_bonus_music"
   std::vector<double> pcm; // -1..1
 };
 
