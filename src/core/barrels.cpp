@@ -42,6 +42,13 @@ void spawn_barrel() {
 
 namespace {
 
+void next_roll_picture(BarrelSlot &b) {
+  b.frame++;
+  if (b.frame > 3)
+    b.frame = 0;
+  b.sprite = pack_bitmap(OBJ_BARREL_ROLL + b.frame);
+}
+
 // The tenth delivery: everything goes, and the celebration starts next tick.
 void clear_level() {
   sfx_stop(snd_music);
@@ -84,13 +91,10 @@ void update_barrels() {
       b.step_timer--;
       if (b.step_timer < 0) {
         b.step_timer = cur_params.roll_delay;
-        b.frame++;
-        if (b.frame > 3)
-          b.frame = 0;
+        next_roll_picture(b);
         b.x += b.dx;
         if ((b.dx > 0 && b.x == 123) || (b.dx < 0 && b.x == 186))
           b.state = 2;
-        b.sprite = pack_bitmap(OBJ_BARREL_ROLL + b.frame);
       }
     }
 
@@ -119,10 +123,7 @@ void update_barrels() {
       b.step_timer--;
       if (b.step_timer < 0) {
         b.step_timer = cur_params.deliver_delay;
-        b.frame++;
-        if (b.frame > 3)
-          b.frame = 0;
-        b.sprite = pack_bitmap(OBJ_BARREL_ROLL + b.frame);
+        next_roll_picture(b);
         b.x -= 8;
         if (b.x <= 79) {
           delivered++;

@@ -85,23 +85,33 @@ SAMPLE *snd_bonus_get;
 SAMPLE *snd_instr_music;
 PALETTE mode_palette;
 
-void draw_text(BITMAP *bmp, int x, int y, int colour, const char *fmt, ...) {
+namespace {
+
+void draw_formatted(BITMAP *bmp, int x, int y, int colour, bool centre,
+                    const char *fmt, va_list ap) {
   char text[256];
+  vsnprintf(text, sizeof text, fmt, ap);
+  if (centre)
+    textout_centre_ex(bmp, game_font, text, x, y, colour, 0);
+  else
+    textout_ex(bmp, game_font, text, x, y, colour, 0);
+}
+
+} // namespace
+
+void draw_text(BITMAP *bmp, int x, int y, int colour, const char *fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  vsnprintf(text, sizeof text, fmt, ap);
+  draw_formatted(bmp, x, y, colour, false, fmt, ap);
   va_end(ap);
-  textout_ex(bmp, game_font, text, x, y, colour, 0);
 }
 
 void draw_text_centre(BITMAP *bmp, int x, int y, int colour, const char *fmt,
                       ...) {
-  char text[256];
   va_list ap;
   va_start(ap, fmt);
-  vsnprintf(text, sizeof text, fmt, ap);
+  draw_formatted(bmp, x, y, colour, true, fmt, ap);
   va_end(ap);
-  textout_centre_ex(bmp, game_font, text, x, y, colour, 0);
 }
 
 void sfx_play(SAMPLE *s, int loop) {
