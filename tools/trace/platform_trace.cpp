@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "core/game_state.h"
@@ -16,7 +19,11 @@ TraceOptions trace_options;
 
 namespace {
 
-FILE *script;
+// The script is read through a buffer of our own, so the tool can tell
+// whether the next line is already there or would have to be waited for.
+int script_fd = -1;
+std::string script_buffer;
+bool script_eof;
 int script_line_no;
 long pass_no;
 // The line in force and how many more passes it stands for.
@@ -147,15 +154,48 @@ ScriptLine parse_line(const std::vector<std::string> &tokens) {
   return line;
 }
 
+// Reads more of the script; false at its end.
+bool fill_script_buffer() {
+  char block[4096];
+  for (;;) {
+    ssize_t n = read(script_fd, block, sizeof block);
+    if (n > 0) {
+      script_buffer.append(block, static_cast<size_t>(n));
+      return true;
+    }
+    if (n == 0) {
+      script_eof = true;
+      return false;
+    }
+    if (errno != EINTR)
+      script_error("cannot read the script");
+  }
+}
+
+// True when the next line (or the script's end) can be had without waiting.
+bool script_ready() {
+  if (script_eof || script_buffer.find('\n') != std::string::npos)
+    return true;
+  struct pollfd p = {script_fd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
+}
+
 // The next script line, or false at the end of the script.
 bool read_line(ScriptLine *out) {
-  char buf[4096];
-  while (fgets(buf, sizeof buf, script) != nullptr) {
+  for (;;) {
+    size_t nl = script_buffer.find('\n');
+    while (nl == std::string::npos && !script_eof) {
+      if (script_buffer.size() > 65536)
+        script_error("line too long");
+      fill_script_buffer();
+      nl = script_buffer.find('\n');
+    }
+    if (nl == std::string::npos && script_buffer.empty())
+      return false;
+    std::string s = script_buffer.substr(0, nl);
+    script_buffer.erase(0, nl == std::string::npos ? nl : nl + 1);
     script_line_no++;
-    std::string s(buf);
-    if (!s.empty() && s.back() != '\n' && !feof(script))
-      script_error("line too long");
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+    while (!s.empty() && s.back() == '\r')
       s.pop_back();
     std::vector<std::string> tokens = split(s);
     if (tokens.empty() || tokens[0][0] == '#')
@@ -163,9 +203,6 @@ bool read_line(ScriptLine *out) {
     *out = parse_line(tokens);
     return true;
   }
-  if (ferror(script))
-    script_error("cannot read the script");
-  return false;
 }
 
 bool contains(const std::vector<int> &v, int x) {
@@ -253,11 +290,11 @@ void set_error(const char *text) {
 
 bool trace_open_script() {
   if (trace_options.script_path == "-") {
-    script = stdin;
+    script_fd = 0;
     return true;
   }
-  script = fopen(trace_options.script_path.c_str(), "r");
-  if (script == nullptr) {
+  script_fd = open(trace_options.script_path.c_str(), O_RDONLY);
+  if (script_fd < 0) {
     fprintf(stderr, "zarn-trace: cannot open %s: %s\n",
             trace_options.script_path.c_str(), strerror(errno));
     return false;
@@ -389,6 +426,18 @@ void platform_pass(LoopId loop) {
                                            "instructions"};
   if (pass_no == 0)
     srand(trace_options.seed);
+  std::string pass_line = "{\"pass\":" + std::to_string(pass_no) +
+                          ",\"loop\":\"" + loop_names[loop] + "\"" +
+                          trace_state() + "}";
+  // A driver on the other end of a pipe waits for this pass's state before
+  // it writes the line for it. When no line is waiting, the state goes out
+  // first; otherwise the line is read first, so that at the script's end
+  // the end line takes the place of the pass line.
+  bool printed = false;
+  if (passes_left == 0 && !script_ready()) {
+    trace_emit(pass_line);
+    printed = true;
+  }
   bool first_pass = false;
   if (passes_left == 0) {
     if (!read_line(&current)) {
@@ -399,10 +448,12 @@ void platform_pass(LoopId loop) {
     first_pass = true;
   }
   passes_left--;
-  trace_emit("{\"pass\":" + std::to_string(pass_no) + ",\"loop\":\"" +
-             loop_names[loop] + "\"" + trace_state() + "}");
-  pass_no++;
+  // Saved before the pass line where possible, so a reader who sees the
+  // line finds the picture complete.
   if (!current.shot.empty())
     save_shot(current.shot);
+  if (!printed)
+    trace_emit(pass_line);
+  pass_no++;
   apply_line(first_pass);
 }
