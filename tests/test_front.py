@@ -174,3 +174,18 @@ def test_quit_saves_for_the_next_run():
         run = trace([". 2"] + QUIT, folder=folder)
         assert run.passes[1]["hiscore"] == 10 and run.last["exit"] == 0
         assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == b"\x0d\x0a\x00\x00\x00"
+
+
+def test_enter_still_held_after_game_over_starts_next_game():
+    # Level 16 loses its fourteenth barrel quickly when nobody plays.
+    to_level_16 = [". DOWN", "."] + [". ENTER", "."] * 15 + [". UP", "."]
+    run = trace([". 2", *to_level_16, ". ENTER", "T x2500", "T ENTER", ". ENTER", "T"])
+    games = [i for i, p in enumerate(run.passes) if p["loop"] == "game"]
+    over = next(i for i in games if run.passes[i]["game_over"])
+    assert run.passes[over]["level"] == 15
+    # The Enter that dismissed "GAME OVER" ended the game; still held on the
+    # menu's next pass, it starts the next game at once.
+    menu = next(i for i in range(over, len(run.passes)) if run.passes[i]["loop"] == "menu")
+    assert run.passes[menu - 1]["ape_y"] == 200 and run.passes[menu]["key_latch"] == 0
+    assert run.passes[menu + 1]["loop"] == "game" and run.passes[menu + 1]["menu_choice"] == 1
+    assert run.passes[menu + 1]["run_active"] == 1 and run.passes[menu + 1]["game_over"] == 0
