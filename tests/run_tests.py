@@ -19,27 +19,21 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 def run_unit(build, label, results):
     exe = os.path.join(build, "tests", "zarn_unit_tests")
     if not os.path.exists(exe):
-        results.append((f"{label}: zarn_unit_tests", False, "not built"))
-        return
-    env = dict(os.environ)
-    env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
-    proc = subprocess.run([exe], capture_output=True, text=True, env=env,
-                          cwd=build, timeout=600)
+        return results.append((f"{label}: zarn_unit_tests", False, "not built"))
+    proc = subprocess.run([exe], capture_output=True, text=True, cwd=build, timeout=600,
+                          env={"ASAN_OPTIONS": "detect_leaks=1", **os.environ})
     names = re.findall(r"^\[\s+(OK|FAILED)\s+\] (\S+) \(", proc.stdout, re.M)
-    for verdict, name in names:
-        results.append((f"{label}: {name}", verdict == "OK", ""))
+    results += [(f"{label}: {name}", verdict == "OK", "") for verdict, name in names]
     if proc.returncode != 0 and all(v == "OK" for v, _ in names):
         results.append((f"{label}: zarn_unit_tests exit", False,
                         proc.stdout[-2000:] + proc.stderr[-2000:]))
 
 
 def main():
-    args = sys.argv[1:]
-    word = None
+    args, word = sys.argv[1:], None
     if "-k" in args:
         i = args.index("-k")
-        word = args[i + 1]
-        del args[i:i + 2]
+        word, args = args[i + 1], args[:i] + args[i + 2:]
     if not args:
         print("usage: run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD]")
         return 2
@@ -50,9 +44,7 @@ def main():
         for build, label in [(args[0], "unit")] + [(b, "unit-asan") for b in args[1:]]:
             run_unit(os.path.abspath(build), label, results)
     sys.path.insert(0, HERE)
-    for fname in sorted(os.listdir(HERE)):
-        if not (fname.startswith("test_") and fname.endswith(".py")):
-            continue
+    for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
         spec_ = importlib.util.spec_from_file_location(fname[:-3], os.path.join(HERE, fname))
         mod = importlib.util.module_from_spec(spec_)
         try:

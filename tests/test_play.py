@@ -1,7 +1,6 @@
 """Replays that pin the game's timings, tick by tick, through zarn-trace."""
-from test_bots import (LANE_X, LANE_Y, LANE_RUNG, LEVELS, RUNG_Y, Driver, GoodBot, idle, live,
-                       picture, region, shot, toward)
-from zarn_test import scratch
+from zarn_test import (LANE_X, LANE_Y, LANE_RUNG, LEVELS, RUNG_Y, Driver, good_bot, idle, live,
+                       picture, region, scratch, shot, toward)
 
 
 def shows(img, index, x, y):
@@ -17,16 +16,16 @@ def goto(d, rung):
 
 
 def test_play_ape_entry_and_climbing():
-    d = Driver(seed=1, shots=True)
+    d = Driver(seed=1)
     d.start()
     # While the latch from the menu's Enter is set, a held arrow is ignored.
     straddle = (32 + 8 - len(picture(0)) // 4 * 2) // 2  # ape across the strip's edge
+    poses = {}
     for k in range(1, 27):
-        d.tick("DOWN", "entry" if k == straddle else None)
-        assert (d.s["ape_y"], d.s["ape_rung"], d.s["key_latch"]) == (-32 + 2 * k, 1, 1)
-        assert d.s["ape_pose"] in (0, 1)
-        if k == straddle:
-            pose = d.s["ape_pose"]
+        s = d.tick("DOWN", "entry" if k == straddle else None)
+        assert (s["ape_y"], s["ape_rung"], s["key_latch"]) == (-32 + 2 * k, 1, 1)
+        poses[k] = s["ape_pose"]
+    assert set(poses.values()) <= {0, 1}
     d.tick("DOWN")  # first poll, on the tick after arrival
     assert (d.s["ape_pose"], d.s["ape_rung"], d.s["key_latch"]) == (2, 1, 1)
     d.tick("", "standing")
@@ -45,33 +44,19 @@ def test_play_ape_entry_and_climbing():
     assert (d.s["ape_rung"], d.s["ape_pose"], d.s["ape_y"]) == (1, 2, 20)
     d.close()
     # The status strip lies over the ape coming in; below it the ape shows.
-    assert region(shot(d, "entry"), 0, 0, 320, 8) == region(shot(d, "standing"), 0, 0, 320, 8)
-    assert shows(shot(d, "entry"), pose, 137, -32 + 2 * straddle)
-
-
-def check_row(img, icons, sprite):
-    """Lost-barrel icons 0..icons-1 in place, opaque; nothing else in the row."""
-    field = picture(15)
-    for i in range(14):
-        x = 16 * i + (96 if i > 6 else 0)
-        want = [r[:15] for r in picture(sprite)[:16]] if i < icons else region(field, x, 215, 15, 16)
-        assert region(img, x, 215, 15, 16) == want, (icons, i)
-        assert region(img, x + 15, 215, 1, 16) == region(field, x + 15, 215, 1, 16), (icons, i)
-    # Between the groups only the two figures and the bonus item are drawn.
-    bonus = range(152, 152 + max(len(picture(8)[0]), len(picture(9)[0])))
-    for x in range(112, 208):
-        if not (121 <= x < 137 or 184 <= x < 200 or x in bonus):
-            assert region(img, x, 209, 1, 31) == region(field, x, 209, 1, 31), x
+    assert shot(d.folder, "entry")[:8] == shot(d.folder, "standing")[:8]
+    assert shows(shot(d.folder, "entry"), poses[straddle], 137, -32 + 2 * straddle)
 
 
 def test_play_barrel_lives_lost_row_and_escape():
-    d = Driver(seed=2, shots=True, folder=scratch(hiscore=b"\0\0\0\0"))
+    d = Driver(seed=2, folder=scratch(hiscore=b"\0\0\0\0"))
     d.start()
-    lives, ended, fallen, bot, sprite = {}, {}, set(), GoodBot(), {}
+    lives, ended, fallen, sprite = {}, {}, set(), {}
     while not d.s["game_over"]:  # one hand-over, then nothing
         losing = any(b[0] == 5 and b[3] >= 209 for _, b in live(d.s))  # lost next tick
-        label = {6: "lose7", 7: "seven", 13: "lose14"}.get(d.s["misses"]) if losing or d.s["misses"] == 7 else None
-        d.tick("" if d.s["score"] else bot(d.s), label)
+        label = {6: "lose7", 7: "seven", 13: "lose14"}.get(d.s["misses"])
+        label = label if losing or d.s["misses"] == 7 else None
+        d.tick("" if d.s["score"] else good_bot(d.s), label)
         sprite[label] = d.s["miss_sprite"]
         s, p, t = d.s, d.prev, d.s["run_ticks"]
         _, _, wait, roll, deliver = s["cur_params"]
@@ -98,37 +83,45 @@ def test_play_barrel_lives_lost_row_and_escape():
                 assert d.sounds() == (over if s["game_over"] else [("play", 22)])
                 fallen.add(lane)
     assert 0 in fallen and fallen & {6, 7}, fallen
-    d.tick("", "fourteen")
-    sprite["fourteen"] = d.s["miss_sprite"]
+    sprite["fourteen"] = d.tick("", "fourteen")["miss_sprite"]
     # Esc during the fall ends the game and takes the score as the best.
     assert d.s["ape_y"] == 41 and d.s["score"] == 10 and d.s["hiscore"] == 0
-    d.tick("ESC")
-    assert d.s["loop"] == "menu" and d.s["hiscore"] == 10
+    assert d.tick("ESC")["loop"] == "menu" and d.s["hiscore"] == 10
     d.close()
+    field = picture(15)
+    bonus = range(152, 152 + max(len(picture(8)[0]), len(picture(9)[0])))
     for name, icons in (("lose7", 6), ("seven", 7), ("lose14", 13), ("fourteen", 14)):
-        check_row(shot(d, name), icons, sprite[name])
+        img = shot(d.folder, name)
+        # Lost-barrel icons 0..icons-1 in place, opaque; nothing else in the row.
+        for i in range(14):
+            x = 16 * i + (96 if i > 6 else 0)
+            icon = [r[:15] for r in picture(sprite[name])[:16]]
+            want = icon if i < icons else region(field, x, 215, 15, 16)
+            assert region(img, x, 215, 15, 16) == want, (icons, i)
+            assert region(img, x + 15, 215, 1, 16) == region(field, x + 15, 215, 1, 16), (icons, i)
+        # Between the groups only the two figures and the bonus item are drawn.
+        for x in range(112, 208):
+            if not (121 <= x < 137 or 184 <= x < 200 or x in bonus):
+                assert region(img, x, 209, 1, 31) == region(field, x, 209, 1, 31), x
 
 
 def test_play_grabs_handover_and_travel():
-    d = Driver(seed=1, shots=True)
+    d = Driver(seed=1)
     d.start()
     _, _, _, roll, deliver = LEVELS[0]
     # Reaching already when a barrel arrives: grabbed in its arrival tick.
     d.run(idle, lambda s: not s["key_latch"], 40)
     i, b = live(d.s)[0]
-    reach = "LEFT" if b[4] > 0 else "RIGHT"
     goto(d, LANE_RUNG[b[7]])
     while d.s["barrels"][i][0] == 1:
-        d.tick(reach, "grab")
-    s = d.s
-    assert d.prev["barrels"][i][0] == 1 and ("play", 29) in d.sounds()
-    assert s["barrels"][i][:4] == [3, 4, 154, s["ape_y"] + 20] and s["carried"] == i + 1
-    assert s["barrels"][i][8] == 38
-    grab_y = s["ape_y"] + 20
+        d.tick("LEFT" if b[4] > 0 else "RIGHT", "grab")
+    s, grab_y = d.s, d.s["ape_y"] + 20
+    assert d.prev["barrels"][i][0] == 1 and ("play", 29) in d.sounds() and s["carried"] == i + 1
+    assert [s["barrels"][i][k] for k in (0, 1, 2, 3, 8)] == [3, 4, 154, grab_y, 38]
     # The hand-over on rung 2; then six travel steps to the stack.
     goto(d, 2)
-    d.tick("LEFT")
-    h, s = d.s["run_ticks"], d.s
+    s = d.tick("LEFT")
+    h = s["run_ticks"]
     assert ("play", 30) in d.sounds() and s["score"] == 10 and s["carried"] == 0
     assert [s["barrels"][i][k] for k in (0, 1, 2, 3, 8)] == [4, 0, 124, 63, 34]
     steps = [h + roll + j * (deliver + 1) for j in range(6)]
@@ -146,85 +139,57 @@ def test_play_grabs_handover_and_travel():
     assert ("play", 29) in d.sounds() and d.s["carried"] == 0
     assert d.s["barrels"][i][0] == 5 and d.s["barrels"][i][3] == LANE_Y[b[7]] + 2
     d.close()
-    assert shows(shot(d, "grab"), 38, 154, grab_y)  # drawn over the ape
-
-
-def clear_level(d):
-    """Plays to the tenth delivery, then checks that tick and the celebration."""
-    d.run(GoodBot(), lambda s: s["clear_countdown"], 20000)
-    p, s, level, at = d.prev, d.s, d.s["level"], (d.s["ape_y"], d.s["ape_rung"])
-    assert (p["delivered"], s["delivered"], s["clear_countdown"], s["cheer_timer"]) == (9, 10, 200, 0)
-    assert all(b[0] == 0 for b in s["barrels"][:s["cur_params"][0]]) and s["carried"] == 0
-    assert s["score"] == p["score"] + 100 + 10 * (("play", 30) in d.sounds())
-    assert [e for e in d.sounds() if e[1] in (21, 27, 32)] == [("stop", 27), ("stop", 21), ("play", 32)]
-    pose = 1 if s["ape_pose"] == 0 else 0
-    for step in range(1, 201):
-        if step % 11 == 1 and step > 1:
-            pose = 1 - pose
-        d.tick("UP")
-        s = d.s
-        assert s["clear_countdown"] == 200 - step and (s["ape_pose"], s["lady_sprite"]) == (pose, 18 + pose)
-        assert (s["ape_y"], s["ape_rung"]) == at and s["score"] == d.prev["score"]
-        assert (s["level"], s["delivered"]) == ((level, 10) if step < 200 else ((level + 1) % 16, 0))
-        assert d.sounds() == ([] if step < 200 else [("play", 27)])
-    assert s["cur_params"] == LEVELS[s["level"]] and s["bonus_type"] == 0
-    assert s["bonus_roll_timer"] == d.prev["bonus_roll_timer"] + 300 and d.events[0]["loop"] == 1
-    d.tick()  # playing again: the ape polls or walks
-    y, rung = at
-    assert d.s["ape_pose"] == 2 if y == RUNG_Y[rung] else abs(d.s["ape_y"] - y) == 2
+    assert shows(shot(d.folder, "grab"), 38, 154, grab_y)  # drawn over the ape
 
 
 def test_play_level_clear_and_wrap():
-    d = Driver(seed=4)
-    d.start()
-    clear_level(d)
-    assert d.s["level"] == 1
-    d.close()
-    d = Driver(seed=4)
-    d.start(15)
-    assert d.s["level"] == 15 and d.s["cur_params"] == LEVELS[15]
-    clear_level(d)
-    assert d.s["level"] == 0
-    d.close()
-
-
-def first_roll(seed, presses, low):
-    """One hand-over, then the ape waits on rung 7 (low) or 2 for the first
-    bonus roll: it comes 300 ticks after the tick of the first points."""
-    def still(d):  # no points, no countdown
-        assert d.s["score"] or d.s["bonus_roll_timer"] == 300
-    d = Driver(seed=seed)
-    d.start(presses)
-    d.run(GoodBot(bonus=False), lambda s: s["score"], 5000, still)
-    first = d.s["run_ticks"]
-    goto(d, 7 if low else 2)
-    d.run(idle, lambda s: s["bonus_roll_timer"] >= 1400, 400)
-    s, p = d.s, d.prev
-    assert s["run_ticks"] == first + 300 and p["bonus_roll_timer"] == 0
-    assert s["bonus_roll_timer"] <= 1899 and s["score_at_roll"] == p["score"]
-    return d
-
-
-def expires(d):
-    kind, start = d.s["bonus_type"], d.s["run_ticks"]
-    d.run(idle, lambda s: s["bonus_type"] == 0, 400)
-    assert d.s["run_ticks"] - start + 1 == {1: 301, 2: 251}[kind]  # ticks drawn
-    assert [e for e in d.sounds() if e[1] in (21, 27)] == [("stop", 21), ("play", 27)]
-    assert d.s["score"] == d.prev["score"]
+    for level in (0, 15):  # the last level clears to the first
+        d = Driver(seed=4)
+        d.start(level)
+        assert d.s["level"] == level and d.s["cur_params"] == LEVELS[level]
+        d.run(good_bot, lambda s: s["clear_countdown"], 20000)
+        p, s, at = d.prev, d.s, (d.s["ape_y"], d.s["ape_rung"])
+        assert (p["delivered"], s["delivered"], s["clear_countdown"], s["cheer_timer"]) == (9, 10, 200, 0)
+        assert all(b[0] == 0 for b in s["barrels"][:s["cur_params"][0]]) and s["carried"] == 0
+        assert s["score"] == p["score"] + 100 + 10 * (("play", 30) in d.sounds())
+        assert [e for e in d.sounds() if e[1] in (21, 27, 32)] == [("stop", 27), ("stop", 21), ("play", 32)]
+        pose = 1 if s["ape_pose"] == 0 else 0
+        for step in range(1, 201):  # the ape and the lady flip every 11 ticks
+            pose = 1 - pose if step % 11 == 1 and step > 1 else pose
+            s = d.tick("UP")
+            assert (s["clear_countdown"], s["ape_pose"], s["lady_sprite"]) == (200 - step, pose, 18 + pose)
+            assert (s["ape_y"], s["ape_rung"]) == at and s["score"] == d.prev["score"]
+            assert (s["level"], s["delivered"]) == ((level, 10) if step < 200 else ((level + 1) % 16, 0))
+            assert d.sounds() == ([] if step < 200 else [("play", 27)])
+        assert s["cur_params"] == LEVELS[s["level"]] and s["bonus_type"] == 0
+        assert s["bonus_roll_timer"] == d.prev["bonus_roll_timer"] + 300 and d.events[0]["loop"] == 1
+        d.tick()  # playing again: the ape polls or walks
+        assert d.s["ape_pose"] == 2 if at[0] == RUNG_Y[at[1]] else abs(d.s["ape_y"] - at[0]) == 2
+        d.close()
 
 
 def test_play_bonus_rolls():
+    # One hand-over, then the ape waits on rung 7 (low) or 2 for the first
+    # roll: it comes 300 ticks after the tick of the first points.
+    def still(d):  # no points, no countdown
+        assert d.s["score"] or d.s["bonus_roll_timer"] == 300
     seen = set()
     for seed in range(1, 40):
         for presses, low in ((0, True), (0, False), (5, False)):
-            d = first_roll(seed, presses, low)
+            d = Driver(seed=seed)
+            d.start(presses)
+            d.run(lambda s: good_bot(s, bonus=False), lambda s: s["score"], 5000, still)
+            first = d.s["run_ticks"]
+            goto(d, 7 if low else 2)
+            d.run(idle, lambda s: s["bonus_roll_timer"] >= 1400, 400)
             s, p, kind = d.s, d.prev, d.s["bonus_type"]
+            assert s["run_ticks"] == first + 300 and p["bonus_roll_timer"] == 0
+            assert s["bonus_roll_timer"] <= 1899 and s["score_at_roll"] == p["score"]
             music = [e for e in d.sounds() if e[1] in (21, 27, 31)]
             if not music:  # nothing came (only below level index 5), but the roll counted
                 assert presses == 0 and kind == 0 and s["score"] == p["score"]
                 for _ in range(50):  # and the next countdown waits for points
-                    d.tick()
-                    assert d.s["bonus_roll_timer"] == s["bonus_roll_timer"]
+                    assert d.tick()["bonus_roll_timer"] == s["bonus_roll_timer"]
                 seen.add("none")
             elif low:  # collected on the roll tick
                 assert kind == 0 and s["score"] == p["score"] + 100  # kind 1
@@ -233,9 +198,12 @@ def test_play_bonus_rolls():
                 d.tick()  # the score now differs from the one at the roll
                 assert d.s["bonus_roll_timer"] == s["bonus_roll_timer"] - 1
                 seen.add("caught")
-            else:
-                assert (kind == 1 or presses == 5) and d.s["bonus_time_left"] == 349 - 50 * kind
-                expires(d)
+            else:  # left to expire: drawn for 301 or 251 ticks
+                assert (kind == 1 or presses == 5) and s["bonus_time_left"] == 349 - 50 * kind
+                d.run(idle, lambda s: s["bonus_type"] == 0, 400)
+                assert d.s["run_ticks"] - s["run_ticks"] + 1 == {1: 301, 2: 251}[kind]
+                assert [e for e in d.sounds() if e[1] in (21, 27)] == [("stop", 21), ("play", 27)]
+                assert d.s["score"] == d.prev["score"]
                 seen.add(kind)
             d.close()
         if len(seen) == 4:

@@ -3,77 +3,30 @@ the replay tool's own script and command-line checks."""
 import os
 import struct
 import subprocess
-import tempfile
-import wave
 
-from zarn_test import BUILD, PACK, scratch, start_game, trace
+from zarn_test import BUILD, LEVELS, QUIT, dat, pack_names, scratch, trace
 
-QUIT = [". DOWN", ".", ". DOWN", ".", ". DOWN", ".", ". ENTER"]
 KNOWN = b"\x07\x00\x00\x00"  # a stored best score of 7
 OLD = 1_000_000_000  # a modification time no run can give a file
 
-# The kind of object each index must hold; 23 and 25 are unused slots.
-KINDS = ["BMP"] * 40
-KINDS[14], KINDS[20], KINDS[23], KINDS[25] = "FONT", "PAL", "DATA", "DATA"
-for _i in (21, 22, 24, 26, 27, 28, 29, 30, 31, 32):
-    KINDS[_i] = "SAMP"
 
-
-def bmp8(w, h):
-    stride = (w + 3) & ~3
-    rows = (b"\1" * w).ljust(stride, b"\0") * h
-    pal = b"".join(bytes((c, c, c, 0)) for c in range(256))
-    return struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 1078 + len(rows), 0, 0, 1078, 40, w, h,
-                       1, 8, 0, len(rows), 2835, 2835, 256, 256) + pal + rows
-
-
-def make_pack(folder, kinds=KINDS, password="qev"):
-    """Writes a zarn.dat into folder whose object i is of kind kinds[i]."""
-    src = tempfile.mkdtemp(prefix="zarn-pack-")
-    groups = {}
-    for i, kind in enumerate(kinds):
-        name = "%02d_o.%s" % (i, {"SAMP": "wav", "FONT": "fnt", "DATA": "dat"}.get(kind, "bmp"))
-        path = os.path.join(src, name)
-        if kind == "SAMP":
-            with wave.open(path, "wb") as f:
-                f.setnchannels(1), f.setsampwidth(1), f.setframerate(11025)
-                f.writeframes(b"\x80" * 200)
-        else:
-            data = {"FONT": b"\x55" * 2048, "DATA": b"x"}.get(kind) or \
-                (bmp8(320, 240) if i in (15, 33) else bmp8(12, 12))
-            with open(path, "wb") as f:
-                f.write(data)
-        groups.setdefault(kind, []).append(name)
-    for kind, names in groups.items():
-        subprocess.run(["dat", "-n1", "-s1", "-007", password, os.path.join(folder, "zarn.dat"),
-                        "-a", "-t", kind, *names], cwd=src, stdin=subprocess.DEVNULL,
-                       capture_output=True, check=True, timeout=60)
-
-
-def guarded_folder(pack=True, pack_bytes=None):
+def guarded_folder(pack=True):
     """A folder with a high-score file whose bytes and time are known."""
-    folder = scratch(pack=pack and pack_bytes is None, hiscore=KNOWN)
+    folder = scratch(pack=pack, hiscore=KNOWN)
     os.utime(os.path.join(folder, "hiscore.zrn"), (OLD, OLD))
-    if pack_bytes is not None:
-        with open(os.path.join(folder, "zarn.dat"), "wb") as f:
-            f.write(pack_bytes)
     return folder
 
 
-def assert_untouched(folder):
-    path = os.path.join(folder, "hiscore.zrn")
-    assert open(path, "rb").read() == KNOWN and os.stat(path).st_mtime == OLD
-
-
-def assert_refused(folder, first_line="Error loading zarn.dat ", *options):
+def assert_refused(folder, first_line="Error loading zarn.dat ", *options, why=""):
     """The run shows one message, passes through no loop and ends with 1."""
     run = trace([". 2", ". x3"], *options, folder=folder)
     msgs = [l["message"] for l in run.lines if "message" in l]
     assert len(msgs) == 1 and msgs[0].split("\n")[0] == first_line, msgs
-    assert run.passes == [] and run.returncode == 0
-    assert list(run.last)[0] == "exit" and run.last["exit"] == 1
-    assert run.last["hiscore"] == 0  # the file was never read
-    assert_untouched(folder)
+    assert why in msgs[0], msgs
+    assert run.passes == [] and run.returncode == 0 and run.last["exit"] == 1
+    assert run.last["hiscore"] == 0  # the file was never read, nor written
+    path = os.path.join(folder, "hiscore.zrn")
+    assert open(path, "rb").read() == KNOWN and os.stat(path).st_mtime == OLD
 
 
 def test_display_choices():
@@ -89,47 +42,47 @@ def test_display_choices():
 
 
 def test_pack_failures():
-    assert_refused(guarded_folder(pack=False))
-    whole = open(PACK, "rb").read()
-    assert_refused(guarded_folder(pack_bytes=whole[:len(whole) // 2]))
-    # Flip a range wider than any one object, so some object header is hit.
-    flipped = bytearray(whole)
-    for i in range(len(whole) // 4, 3 * len(whole) // 4):
-        flipped[i] ^= 0xFF
-    assert_refused(guarded_folder(pack_bytes=bytes(flipped)))
-    # A hand-made pack of the right kinds loads: the builder is sound, so the
-    # variants below fail for the one reason each is made with.
-    good = guarded_folder(pack=False)
-    make_pack(good)
-    run = trace([". 2", ". ENTER", "T x3", "T ESC", ". x2"], folder=good)
-    assert [p["loop"] for p in run.passes] == ["prompt", "menu"] + ["game"] * 4 + ["menu"] * 2
-    assert not [l for l in run.lines if "message" in l]
-    wrong_kind = list(KINDS)
-    wrong_kind[15] = "DATA"
-    for kinds, password in ((KINDS, "WRONG"), (KINDS[:39], "qev"), (wrong_kind, "qev")):
+    assert_refused(guarded_folder(pack=False))  # damaged packs: test_bad_files
+    # A one-object pack is refused for its size under the game's password,
+    # and as unreadable under another: the password is what made the difference.
+    for password, why in (("qev", "the game needs 40"), ("other", "wrong password")):
         folder = guarded_folder(pack=False)
-        make_pack(folder, kinds, password)
-        assert_refused(folder)
+        open(os.path.join(folder, "x"), "wb").write(b"x")
+        subprocess.run(["dat", "-007", password, "-s1", "-a", "-t", "DATA", "zarn.dat", "x"], cwd=folder,
+                       stdin=subprocess.DEVNULL, capture_output=True, check=True)
+        assert_refused(folder, why=why)
+    # One object of the built pack replaced by a byte of data, or deleted:
+    # harmless at unused index 23, refused at 15 (a picture) and 39 (the last).
+    for index, add in ((23, True), (15, True), (39, False)):
+        folder = guarded_folder()
+        dat(os.path.join(folder, "zarn.dat"), "-d", pack_names()[index])
+        if add:
+            open(os.path.join(folder, f"{index}.dat"), "wb").write(b"x")
+            dat(os.path.join(folder, "zarn.dat"), "-a", "-t", "DATA", f"{index}.dat")
+        if index != 23:
+            assert_refused(folder)
+            continue
+        run = trace([". 2", ". ENTER", "T x3", "T ESC", ". x2"], folder=folder)
+        assert [p["loop"] for p in run.passes] == ["prompt", "menu"] + ["game"] * 4 + ["menu"] * 2
+        assert not [l for l in run.lines if "message" in l]
 
 
 def test_game_music():
-    script = start_game(["T x274", "T", "T x3", "T ESC", ". x2"])
+    script = [". 2", ". ENTER", "T x274", "T", "T x3", "T ESC", ". x2"]
     run = trace(script)
     plays = [(p, s) for p, s in run.events() if s.get("sound") == "play"]
     # The pass that chose the game plays its start; then the 275th tick the music.
     [(p, start)] = [(p, s) for p, s in plays if s["sample"] == 24]
     assert start["loop"] == 0 and [run.passes[p + i]["loop"] for i in (0, 1)] == ["menu", "game"]
     [(p, music)] = [(p, s) for p, s in plays if s["sample"] == 27]
-    assert music["loop"] == 1
-    assert run.passes[p]["run_ticks"] == 274 and run.passes[p + 1]["run_ticks"] == 275
+    assert music["loop"] == 1 and [run.passes[p + i]["run_ticks"] for i in (0, 1)] == [274, 275]
     # Without sound the same game runs identically and silently.
     quiet = trace(script, "--no-sound")
     assert not quiet.sounds() and quiet.passes == [{**l, "sound_on": 0} for l in run.passes]
     # A game left before its 275th tick never starts the music.
-    run = trace(start_game(["T x270", "T ESC", ". x2"]))
+    run = trace([". 2", ". ENTER", "T x270", "T ESC", ". x2"])
     assert not [s for s in run.sounds() if s["sound"] == "play" and s["sample"] == 27]
-    assert run.passes[-1]["loop"] == "menu"
-    assert max(p["run_ticks"] for p in run.passes) == 271
+    assert run.passes[-1]["loop"] == "menu" and max(p["run_ticks"] for p in run.passes) == 271
 
 
 def test_game_start_esc_and_passes_without_tick():
@@ -144,7 +97,7 @@ def test_game_start_esc_and_passes_without_tick():
     loops = [p["loop"] for p in ps]
     first = loops.index("game")
     assert ps[first - 1]["cur_params"] == [2, 200, 100, 30, 25]  # before any game
-    assert ps[first]["cur_params"] == [2, 150, 100, 30, 30]      # row of level index 0
+    assert ps[first]["cur_params"] == LEVELS[0]
     assert ps[first]["top_score"] == -5 and ps[first + 1]["top_score"] == 0
     for i, line in enumerate(lines[:len(ps) - 1]):
         if line.startswith(".") and loops[i] == "game":
@@ -155,8 +108,7 @@ def test_game_start_esc_and_passes_without_tick():
     assert all(p["hiscore"] == -5 for p in ps[1:])  # loaded after the prompt
     # The second game starts at level index 1, with the best score unchanged.
     second = loops.index("game", loops.index("menu", first))
-    assert ps[second]["level"] == 1 and ps[second]["cur_params"] == [4, 150, 100, 30, 30]
-    assert ps[second]["top_score"] == -5
+    assert (ps[second]["level"], ps[second]["cur_params"], ps[second]["top_score"]) == (1, LEVELS[1], -5)
     assert run.last["exit"] == 0
     assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == b"\xfb\xff\xff\xff"
 
@@ -174,24 +126,30 @@ def test_script_and_command_line_errors():
     assert run.returncode == 0 and len(run.passes) == 2
 
 
-def test_quit_writes_hiscore():
-    folder = scratch()
-    run = trace([". 2"] + QUIT, folder=folder)
-    assert list(run.last)[0] == "exit" and run.last["exit"] == 0
-    path = os.path.join(folder, "hiscore.zrn")
-    assert open(path, "rb").read() == b"\x64\x00\x00\x00"
-    assert os.stat(path).st_mode & 0o777 == 0o664
-    # Each 0A byte is stored after an added 0D; anything past the value goes.
-    for stored, value, rewritten in (
-            (b"\x0d\x0a\x00\x00\x00", 10, None),
-            (b"\x0d\x0a\x0d\x0a\x00\x00", 2570, None),
-            (b"\x40\xe2\x01\x00", 123456, None),
-            (b"\x0d\x00\x00\x00", 13, None),
-            (b"\x05\x00\x00\x00junk", 5, b"\x05\x00\x00\x00")):
-        folder = scratch(hiscore=stored)
-        run = trace([". 2"] + QUIT, folder=folder)
-        assert all(p["hiscore"] == value for p in run.passes[1:]), stored
-        assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == (rewritten or stored)
+def test_hiscore_file():
+    # (stored bytes, value loaded, bytes quitting writes back when they
+    # differ): one little-endian int written through a text stream, so each
+    # 0A byte follows an added 0D; a missing or short file reads as 100.
+    d = b"\x64\x00\x00\x00"
+    cases = [(None, 100, d), (b"", 100, d), (b"\x39\x05\x00", 100, d), (b"\x0d\x0a\x00\x00", 100, d),
+             (b"\x0d\x0a\x00\x00\x00", 10, None), (b"\x0d\x0a\x0d\x0a\x00\x00", 2570, None),
+             (b"\x0d\x0a" * 4, 0x0A0A0A0A, None), (b"\xff\xff\xff\xff", -1, None),
+             (b"\x0d\x00\x00\x00", 13, None), (b"\x0d\x0d\x0a\x01\x02", 0x02010A0D, None),
+             (b"\x0a\x00\x00\x00", 10, b"\x0d\x0a\x00\x00\x00"),
+             (b"\x10\x27\x00\x00\x55\x66\x77", 10000, b"\x10\x27\x00\x00"), ("dir", 100, "dir")]
+    umask = os.umask(0o022)
+    try:
+        for stored, value, saved in cases:
+            folder = scratch(hiscore=None if stored == "dir" else stored)
+            path = os.path.join(folder, "hiscore.zrn")
+            if stored == "dir":  # unreadable, and nothing can be written over it
+                os.mkdir(path)
+            run = trace([". 2"] + QUIT, folder=folder)
+            assert all(p["hiscore"] == value for p in run.passes[1:]) and run.last["exit"] == 0, stored
+            assert os.path.isdir(path) if saved == "dir" else open(path, "rb").read() == (saved or stored)
+            assert stored is not None or os.stat(path).st_mode & 0o777 == 0o664  # a new file
+    finally:
+        os.umask(umask)
 
 
 def test_real_program_without_display():

@@ -1,5 +1,7 @@
-"""Shared helpers for the replay tests: run zarn-trace in a scratch folder
-with the built pack and read its JSON lines back."""
+"""Shared helpers for the replay tests: zarn-trace run on a script or driven
+on a pipe in a scratch folder holding the built pack, screen shots and the
+pack's pictures as rows of palette indices, and the game's fixed tables."""
+import functools
 import json
 import os
 import shutil
@@ -12,20 +14,67 @@ TRACE_BUILD = os.environ.get("ZARN_TRACE_BUILD", BUILD)
 TRACE = os.path.join(TRACE_BUILD, "zarn-trace")
 PACK = os.path.join(BUILD, "zarn.dat")
 
+# The level table (barrel slots, spawn base, stop wait, roll delay, deliver
+# delay), the rungs' y and the lanes' start x, y and rung.
+LEVELS = [[int(v) for v in row.split()] for row in (
+    "2 150 100 30 30|4 150 100 30 30|6 100 100 30 30|6 100 100 25 25|7 80 75 25 25|"
+    "8 80 75 20 20|8 80 75 20 20|10 60 75 20 20|11 60 50 20 20|12 60 50 20 20|14 50 50 15 15|"
+    "16 50 50 15 15|16 50 40 15 15|18 40 40 15 10|18 40 40 15 10|19 20 40 15 10").split("|")]
+RUNG_Y = [-32, 20, 40, 64, 100, 134, 170, 200]
+LANE_X = [326, 326, -17, 326, -17, 326, -17, 326]
+LANE_Y = [43, 87, 122, 122, 157, 157, 191, 191]
+LANE_RUNG = [1, 3, 4, 4, 5, 5, 6, 6]
+# From the title menu's first item down to QUIT, chosen.
+QUIT = [". DOWN", ".", ". DOWN", ".", ". DOWN", ".", ". ENTER"]
+
+
+def read_bmp(path, palette=False):
+    """An 8-bit BMP as rows of palette indices, top first (and its palette
+    as (r, g, b) triples)."""
+    d = open(path, "rb").read()
+    off, hdr, w, h = (int.from_bytes(d[i:i + 4], "little", signed=True) for i in (10, 14, 18, 22))
+    assert d[28] == 8 and h > 0, path
+    stride = (w + 3) & ~3
+    rows = [d[o:o + w] for o in range(off + (h - 1) * stride, off - 1, -stride)]
+    pal = [tuple(d[i + 2 - k] for k in range(3)) for i in range(14 + hdr, off, 4)]
+    return (rows, pal) if palette else rows
+
+
+def shot(folder, name):
+    return read_bmp(os.path.join(folder, "shots", name + ".bmp"))
+
+
+def region(img, x, y, w, h):
+    return [row[x:x + w] for row in img[y:y + h]]
+
+
+def dat(pack, *args):
+    """The library's dat tool on a pack of the game's password."""
+    return subprocess.run(["dat", pack, "-007", "qev", *args], stdin=subprocess.DEVNULL, text=True,
+                          capture_output=True, check=True, timeout=60, cwd=os.path.dirname(pack)).stdout
+
+
+@functools.lru_cache(None)
+def pack_names():
+    return [l.split()[3] for l in dat(PACK, "-l").splitlines() if l.startswith("- ")]
+
+
+@functools.lru_cache(None)
+def picture(index):
+    """Pack object `index` as exported by the dat tool."""
+    out = os.path.join(tempfile.mkdtemp(prefix="zarn-objects-"), "p.bmp")
+    dat(PACK, "-e", pack_names()[index], "-o", out)
+    return read_bmp(out)
+
 
 class Run:
     """One finished zarn-trace run."""
 
     def __init__(self, proc, folder):
-        self.returncode = proc.returncode
-        self.stderr = proc.stderr
-        self.folder = folder
+        self.returncode, self.stderr, self.folder = proc.returncode, proc.stderr, folder
         self.lines = [json.loads(l) for l in proc.stdout.splitlines() if l.strip()]
         self.passes = [l for l in self.lines if "pass" in l]
         self.last = self.lines[-1] if self.lines else None
-
-    def loop_passes(self, loop):
-        return [p for p in self.passes if p["loop"] == loop]
 
     def sounds(self):
         return [l for l in self.lines if "sound" in l]
@@ -34,9 +83,8 @@ class Run:
         """Sound and message lines, each with the pass number they came in."""
         out, current = [], None
         for l in self.lines:
-            if "pass" in l:
-                current = l["pass"]
-            elif "sound" in l or "message" in l:
+            current = l.get("pass", current)
+            if "sound" in l or "message" in l:
                 out.append((current, l))
         return out
 
@@ -47,26 +95,128 @@ def scratch(pack=True, hiscore=None):
     if pack:
         shutil.copy(PACK, os.path.join(folder, "zarn.dat"))
     if hiscore is not None:
-        with open(os.path.join(folder, "hiscore.zrn"), "wb") as f:
-            f.write(hiscore)
+        open(os.path.join(folder, "hiscore.zrn"), "wb").write(hiscore)
     return folder
 
 
-def trace(script, *options, folder=None, timeout=300):
-    """Runs zarn-trace on a script (a string or list of lines) in a folder
-    (a fresh scratch one by default); the run must not fail on its own."""
-    if folder is None:
-        folder = scratch()
-    if isinstance(script, (list, tuple)):
-        script = "\n".join(script) + "\n"
-    proc = subprocess.run([TRACE, *options, "-"], input=script, capture_output=True,
-                          text=True, cwd=folder, timeout=timeout)
-    run = Run(proc, folder)
+def trace(script, *options, folder=None, shots=False):
+    """Runs zarn-trace on a list of script lines in a folder (a fresh scratch
+    one by default); with shots, @labels go to shot(folder, label)."""
+    folder = folder or scratch()
+    if shots:
+        os.makedirs(os.path.join(folder, "shots"), exist_ok=True)
+        options += ("--shots", "shots")
+    proc = subprocess.run([TRACE, *options, "-"], input="\n".join(script) + "\n",
+                          capture_output=True, text=True, cwd=folder, timeout=300)
     assert "runtime error" not in proc.stderr and "Sanitizer" not in proc.stderr, proc.stderr
-    return run
+    return Run(proc, folder)
 
 
-def start_game(extra=()):
-    """Script lines from start-up into the first tick of a game: choose the
-    window, then Enter on the title menu (a tick is pending on entry)."""
-    return [". 2", ". ENTER", *extra]
+class Driver:
+    """Runs zarn-trace on standard input. Every line sent is followed by a
+    tickless pass with no key held, whose state line is what the line left
+    and whose @label takes the picture of that moment."""
+
+    def __init__(self, *options, seed=1, folder=None):
+        self.folder = folder or scratch()
+        os.mkdir(os.path.join(self.folder, "shots"))
+        self.err = open(os.path.join(self.folder, "stderr.txt"), "w")
+        self.proc = subprocess.Popen([TRACE, "--seed", str(seed), "--shots", "shots", *options, "-"],
+                                     cwd=self.folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=self.err, text=True, bufsize=1)
+        self.s = None
+
+    def send(self, line, label=None):
+        """One script line; the state at the top of the next pass comes back,
+        and the sound and message lines of the line's own pass go to events."""
+        self.prev = self.s
+        self.proc.stdin.write(f"{line}\n. {'@' + label if label else ''}\n")
+        for _ in range(2):  # to the line's pass line, then to the spacer's
+            self.events = []
+            for out in self.proc.stdout:
+                d = json.loads(out)
+                if "pass" in d or "exit" in d or "end" in d:
+                    break
+                self.events.append(d)
+            else:
+                raise AssertionError("zarn-trace stopped: " + open(self.err.name).read())
+        self.s = d
+        return d
+
+    def tick(self, keys="", label=None):
+        return self.send("T " + keys, label)
+
+    def sounds(self):
+        return [(e["sound"], e["sample"]) for e in self.events if "sound" in e]
+
+    def start(self, level_presses=0):
+        """Window mode, 'STARTING LEVEL:' chosen n times, then a game."""
+        steps = [". DOWN"] + [". ENTER"] * level_presses + [". UP"] if level_presses else []
+        for line in [". 2", *steps, ". ENTER"]:
+            self.send(line)
+        assert self.s["loop"] == "game", self.s["loop"]
+
+    def run(self, policy, until, limit, check=None):
+        """Ticks with the keys policy(state) gives until until(state) holds."""
+        for _ in range(limit):
+            if until(self.s):
+                return
+            self.tick(policy(self.s))
+            if check:
+                check(self)
+        raise AssertionError(f"not reached in {limit} ticks: {self.s}")
+
+    def close(self):
+        self.proc.stdin.close()
+        self.proc.wait(timeout=60)
+        err = open(self.err.name).read()
+        assert "runtime error" not in err and "Sanitizer" not in err, err
+
+
+def live(s):
+    """The live barrels among the level's slots, with their slot numbers."""
+    return [(i, b) for i, b in enumerate(s["barrels"][:s["cur_params"][0]]) if b[0] > 0]
+
+
+def idle(s):
+    return ""
+
+
+def toward(rung, target):
+    return "UP" if target < rung else "DOWN" if target > rung else ""
+
+
+def plan(s, y):
+    """(last tick of its wait, tick it can be grabbed, its rung, ticks until it
+    waits, the reach) of the barrel that can be grabbed in time and runs out
+    soonest, for an ape at height y."""
+    _, _, wait, roll, _ = s["cur_params"]
+    best = None
+    for _, (state, _, x, _, dx, step, left, lane, _) in live(s):
+        if state == 1:  # ticks to its arrival, then its wait
+            ready = step + (abs((123 if dx > 0 else 186) - x) // 10 - 1) * (roll + 1)
+            last = ready + wait - 1
+        elif state == 2:
+            ready, last = 0, left - 1
+        else:
+            continue
+        rung = LANE_RUNG[lane]
+        grab = max(ready, abs(y - RUNG_Y[rung]) // 2)
+        if grab <= last and (best is None or (last, grab) < best[:2]):
+            best = (last, grab, rung, ready, "LEFT" if dx > 0 else "RIGHT")
+    return best
+
+
+def good_bot(s, bonus=True):
+    """Grabs the barrel that can be reached in time and runs out soonest,
+    hands it over on rung 2, and fetches a bonus item when nothing presses."""
+    y, rung = s["ape_y"], s["ape_rung"]
+    if s["game_over"] or s["clear_countdown"] or s["key_latch"] or y != RUNG_Y[rung]:
+        return ""  # keys are read only on the target rung
+    if s["carried"]:
+        return toward(rung, 2) or "LEFT"
+    best = plan(s, y)
+    if bonus and s["bonus_type"] and s["bonus_time_left"] >= (200 - y) // 2:
+        if best is None or max(best[3], (400 - y - RUNG_Y[best[2]]) // 2) <= best[0]:
+            return "DOWN"
+    return "" if best is None else toward(rung, best[2]) or (best[4] if best[3] == 0 else "")

@@ -19,9 +19,10 @@ void expect_strip(const std::string &score, const std::string &top,
   const struct {
     const char *label;
     int x;
-    const std::string &digits;
+    std::string digits;
     int at;
-  } items[] = {{"Score:", 16, score, 64}, {"Top:", 128, top, 160},
+  } items[] = {{"Score:", 16, score, 64},
+               {"Top:", 128, top, 160},
                {"Level:", 240, lvl, 288}};
   for (const auto &item : items) {
     textout_ex(want, game_font, item.label, item.x, 0, 42, 0);
@@ -32,11 +33,9 @@ void expect_strip(const std::string &score, const std::string &top,
   int wrong = 0;
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 320; ++x)
-      if (getpixel(buffer, x, y) != getpixel(want, x, y) && wrong++ < 3)
-        ADD_FAILURE() << "pixel (" << x << "," << y << ") is "
-                      << getpixel(buffer, x, y) << ", want "
-                      << getpixel(want, x, y) << ": " << score << " " << top
-                      << " " << lvl;
+      wrong += getpixel(buffer, x, y) != getpixel(want, x, y);
+  EXPECT_EQ(wrong, 0) << "pixels differ for " << score << " " << top << " "
+                      << lvl;
   destroy_bitmap(want);
   EXPECT_EQ(getpixel(buffer, 0, 8), 7); // nothing below the strip
 }
@@ -45,30 +44,26 @@ void expect_strip(const std::string &score, const std::string &top,
 
 TEST(Status, ScoreWrapsAndTheBestScoreFollows) {
   ASSERT_TRUE(test_load_game_pack());
-  level = 0;
-  // A 10-point hand-over on 9990: the points past 9999 are lost.
-  score = 9990 + 10;
-  top_score = 9990;
-  expect_strip("0000", "9990", "01");
-  EXPECT_EQ(score, 0);
-  EXPECT_EQ(top_score, 9990);
-
-  score = 9999;
-  top_score = 120;
-  expect_strip("9999", "9999", "01");
-  EXPECT_EQ(score, 9999);
-
-  // A negative best score from the file gives way to the score at once.
-  score = 0;
-  top_score = -40;
-  level = 15;
-  expect_strip("0000", "0000", "16");
-  EXPECT_EQ(top_score, 0);
-
-  // The first digit is not reduced: 10000 shows the character after '9'.
-  score = 70;
-  top_score = 10000;
-  level = 9;
-  expect_strip("0070", ":000", "10");
-  EXPECT_EQ(top_score, 10000);
+  const struct {
+    int score, top, level;
+    const char *shown[3];
+    int score_after, top_after;
+  } cases[] = {
+      // A 10-point hand-over on 9990: the points past 9999 are lost.
+      {9990 + 10, 9990, 0, {"0000", "9990", "01"}, 0, 9990},
+      {9999, 120, 0, {"9999", "9999", "01"}, 9999, 9999},
+      {50, 49, 0, {"0050", "0050", "01"}, 50, 50},
+      // A negative best score from the file gives way to the score at once.
+      {0, -40, 15, {"0000", "0000", "16"}, 0, 0},
+      // The first digit is not reduced: 10000 shows the character after '9'.
+      {70, 10000, 9, {"0070", ":000", "10"}, 70, 10000},
+  };
+  for (const auto &c : cases) {
+    score = c.score;
+    top_score = c.top;
+    level = c.level;
+    expect_strip(c.shown[0], c.shown[1], c.shown[2]);
+    EXPECT_EQ(score, c.score_after);
+    EXPECT_EQ(top_score, c.top_after);
+  }
 }

@@ -2,9 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <string>
-#include <unistd.h>
 
 #include "core/game_state.h"
 #include "platform/platform.h"
@@ -23,8 +20,7 @@ void platform_message(const char *) {}
 void platform_pass(LoopId) {}
 
 bool test_load_game_pack() {
-  static bool loaded = false;
-  if (loaded)
+  if (pack != nullptr)
     return true;
   if (system_driver == nullptr) {
     set_uformat(U_ASCII);
@@ -41,21 +37,5 @@ bool test_load_game_pack() {
   game_font = static_cast<FONT *>(pack[OBJ_FONT].dat);
   bind_pack();
   buffer = create_bitmap(320, 240);
-  loaded = true;
   return true;
-}
-
-ScratchDir::ScratchDir() {
-  strcpy(path_, "/tmp/zarn-unit-XXXXXX");
-  if (mkdtemp(path_) == nullptr || getcwd(old_, sizeof old_) == nullptr ||
-      chdir(path_) != 0)
-    abort();
-}
-
-ScratchDir::~ScratchDir() {
-  if (chdir(old_) != 0)
-    abort();
-  std::string cmd = std::string("rm -rf '") + path_ + "'";
-  if (system(cmd.c_str()) != 0)
-    abort();
 }
