@@ -1,6 +1,6 @@
 """The title menu and the instruction pages, from their pass lines, sounds and
 screenshots."""
-from zarn_test import QUIT, picture, region, shot, trace
+from zarn_test import QUIT, picture, region, shot, text_image, trace
 
 TO_INSTRUCTIONS = [". 2", ". DOWN", ".", ". DOWN", ".", ". ENTER"]
 CLICK = {"sound": "play", "sample": 29, "loop": 0}
@@ -48,9 +48,10 @@ def test_starting_level_and_title_screen():
     assert digits("z") == digits("e1") and 42 in colours(digits("e1"))
     # Texts at their places, the cursor picture beside the chosen item.
     title, moved, cursor = shot(run.folder, "c1"), shot(run.folder, "c2"), picture(16)
-    for x, y, w, colour in ((120, 128, 80, 42), (120, 144, 120, 42), (120, 160, 96, 42),
-                            (120, 178, 32, 42), (116, 112, 88, 19)):
-        assert colour in colours(region(title, x, y, w, 8)), y
+    for text, x, y, colour in (("'plenkadoo'", 160 - 44, 112, 19), ("START GAME", 120, 128, 42),
+                               ("STARTING LEVEL:01", 120, 144, 42),
+                               ("INSTRUCTIONS", 120, 160, 42), ("QUIT", 120, 178, 42)):
+        assert region(title, x, y, 8 * len(text), 8) == text_image(text, colour), text
     at = lambda img, y: region(img, 108, y, len(cursor[0]), len(cursor))
     assert at(title, 127) == cursor and at(moved, 143) == cursor and at(moved, 127) != cursor
 
@@ -91,8 +92,15 @@ def test_instruction_page_pictures():
         for b in frames:
             assert (shots[a][40:] == shots[b][40:]) == ((a - 1) // 181 == (b - 1) // 181), (a, b)
             assert (header(a) == header(b)) == ((a - 2) // 181 == (b - 2) // 181), (a, b)
-    assert all(colours(header(f)) == {0, 19} for f in frames)
-    assert all(42 in colours(shots[f][150:158]) for f in frames)
+    captions = ["YOU ARE ZARN", "COLLECT BARRELS", "GIVE TO LADY", "RECIEVE LOVE"]
+    for f in frames:
+        page = (f - 1) // 181
+        text = f"INSTRUCTIONS ({(f - 2) // 181 + 1}/4)"
+        assert region(shots[f], 160 - 4 * len(text), 32, 8 * len(text), 8) == \
+            text_image(text, 19), f
+        text = captions[page]
+        assert region(shots[f], 160 - 4 * len(text), 150, 8 * len(text), 8) == \
+            text_image(text, 42), f
     # Each page's pictures, opaque, in slot order, on a cleared screen.
     pages = {1: [(2, 137, 100)], 182: [(3, 137, 100), (34, 191, 122)], 363: [(18, 152, 110)],
              544: [(18, 124, 110), (17, 152, 100), (4, 176, 100)]}

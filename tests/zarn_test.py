@@ -48,6 +48,26 @@ def region(img, x, y, w, h):
     return [row[x:x + w] for row in img[y:y + h]]
 
 
+@functools.lru_cache(None)
+def glyphs():
+    """The font's glyphs from its source: code -> 8 rows of 8 ink flags."""
+    out, rows, code = {}, [], None
+    for line in open(os.path.join(os.path.dirname(__file__), "..", "data", "font.txt")):
+        if line.startswith("char "):
+            code, rows = int(line.split()[1]), []
+        elif code is not None and line.strip() and line[0] in ".#":
+            rows.append([c == "#" for c in line.strip()])
+            if len(rows) == 8:
+                out[code] = rows
+    return out
+
+
+def text_image(text, colour):
+    """Eight rows of a text as the game draws it: opaque, 8 pixels a character."""
+    return [bytes(colour if glyphs()[ord(ch)][y][x] else 0 for ch in text for x in range(8))
+            for y in range(8)]
+
+
 def dat(pack, *args):
     """The library's dat tool on a pack of the game's password."""
     return subprocess.run(["dat", pack, "-007", "qev", *args], stdin=subprocess.DEVNULL, text=True,
