@@ -1,6 +1,6 @@
-#include "game_state.h"
+#include "core/game_state.h"
 
-#include "../platform/platform.h"
+#include "platform/platform.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -19,8 +19,7 @@ namespace {
 const char *const hiscore_file = "hiscore.zrn";
 const int default_hiscore = 100;
 
-} // namespace
-
+// 0 when fewer than four bytes remain after the translation.
 int decode_hiscore(const unsigned char *raw, int len, int *value) {
   unsigned char bytes[4];
   int got = 0;
@@ -39,6 +38,7 @@ int decode_hiscore(const unsigned char *raw, int len, int *value) {
   return 1;
 }
 
+// At most eight bytes.
 int encode_hiscore(int value, unsigned char *out) {
   uint32_t u = static_cast<uint32_t>(value);
   int n = 0;
@@ -50,6 +50,8 @@ int encode_hiscore(int value, unsigned char *out) {
   }
   return n;
 }
+
+} // namespace
 
 int load_hiscore() {
   int fd = open(hiscore_file, O_RDONLY | O_BINARY);

@@ -100,8 +100,6 @@ int pack_readable(const char *path) {
   return ok;
 }
 
-} // namespace
-
 int check_pack(const DATAFILE *dat, char *why, int why_size) {
   int count = 0;
   while (count < PACK_OBJECTS && dat[count].type != DAT_END)
@@ -132,6 +130,8 @@ int check_pack(const DATAFILE *dat, char *why, int why_size) {
   }
   return 1;
 }
+
+} // namespace
 
 DATAFILE *load_pack(const char *path, char *why, int why_size) {
   errno = 0;

@@ -7,7 +7,6 @@
 // there with the right type, so a wrong pack fails here and not mid-game.
 // On failure returns null with the reason in why.
 DATAFILE *load_pack(const char *path, char *why, int why_size);
-int check_pack(const DATAFILE *dat, char *why, int why_size);
 // Points the resource globals at their pack objects.
 void bind_pack();
 
