@@ -1,10 +1,12 @@
 """Start-up, the resource pack, the high-score file, game start and end, and
 the replay tool's own script and command-line checks."""
+import json
 import os
+import shutil
 import struct
 import subprocess
 
-from zarn_test import BUILD, LEVELS, QUIT, dat, pack_names, scratch, trace
+from zarn_test import BUILD, LEVELS, QUIT, TRACE, dat, pack_names, scratch, trace
 
 KNOWN = b"\x07\x00\x00\x00"  # a stored best score of 7
 OLD = 1_000_000_000  # a modification time no run can give a file
@@ -150,6 +152,22 @@ def test_hiscore_file():
             assert stored is not None or os.stat(path).st_mode & 0o777 == 0o664  # a new file
     finally:
         os.umask(umask)
+
+
+def test_read_only_hiscore_file_keeps_its_content():
+    # Root writes through any permission, so the run drops to an ordinary
+    # user, with a copy of the tool it can reach. A bare 0A byte would be
+    # rewritten as 0D 0A: unchanged bytes show that nothing was written.
+    folder = scratch(hiscore=b"\x0a\x00\x00\x00")
+    shutil.copy(TRACE, os.path.join(folder, "zarn-trace"))
+    os.chmod(folder, 0o755)
+    os.chmod(os.path.join(folder, "hiscore.zrn"), 0o444)
+    proc = subprocess.run(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                           "./zarn-trace", "-"], input="\n".join([". 2"] + QUIT) + "\n",
+                          cwd=folder, capture_output=True, text=True, timeout=120)
+    last = json.loads(proc.stdout.splitlines()[-1])
+    assert (last["exit"], last["hiscore"]) == (0, 10), proc.stderr[-2000:]
+    assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == b"\x0a\x00\x00\x00"
 
 
 def test_real_program_without_display():
