@@ -172,37 +172,60 @@ bool fill_script_buffer() {
   }
 }
 
+std::vector<std::string> line_tokens(std::string s) {
+  while (!s.empty() && s.back() == '\r')
+    s.pop_back();
+  return split(s);
+}
+
+bool skipped(const std::vector<std::string> &tokens) {
+  return tokens.empty() || tokens[0][0] == '#';
+}
+
+// Drops the blank and comment lines at the front of the buffer; true when a
+// line that counts, or the script's end, is there to be taken.
+bool next_line_buffered() {
+  for (;;) {
+    size_t nl = script_buffer.find('\n');
+    if (nl == std::string::npos)
+      return script_eof;
+    if (!skipped(line_tokens(script_buffer.substr(0, nl))))
+      return true;
+    script_buffer.erase(0, nl + 1);
+    script_line_no++;
+  }
+}
+
 // True when the next line (or the script's end) can be had without waiting.
+// Comment lines already sent do not count: a driver may send one and then
+// wait for the pass line.
 bool script_ready() {
-  if (script_eof || script_buffer.find('\n') != std::string::npos)
-    return true;
-  struct pollfd p = {script_fd, POLLIN, 0};
-  return poll(&p, 1, 0) > 0;
+  for (;;) {
+    if (next_line_buffered())
+      return true;
+    struct pollfd p = {script_fd, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0)
+      return false;
+    fill_script_buffer();
+  }
 }
 
 // The next script line, or false at the end of the script.
 bool read_line(ScriptLine *out) {
-  for (;;) {
-    size_t nl = script_buffer.find('\n');
-    while (nl == std::string::npos && !script_eof) {
-      if (script_buffer.size() > 65536)
-        script_error("line too long");
-      fill_script_buffer();
-      nl = script_buffer.find('\n');
-    }
-    if (nl == std::string::npos && script_buffer.empty())
-      return false;
-    std::string s = script_buffer.substr(0, nl);
-    script_buffer.erase(0, nl == std::string::npos ? nl : nl + 1);
-    script_line_no++;
-    while (!s.empty() && s.back() == '\r')
-      s.pop_back();
-    std::vector<std::string> tokens = split(s);
-    if (tokens.empty() || tokens[0][0] == '#')
-      continue;
-    *out = parse_line(tokens);
-    return true;
+  while (!next_line_buffered()) {
+    if (script_buffer.size() > 65536)
+      script_error("line too long");
+    fill_script_buffer();
   }
+  // At the script's end the rest of the buffer is its last, unended line.
+  size_t nl = script_buffer.find('\n');
+  std::vector<std::string> tokens = line_tokens(script_buffer.substr(0, nl));
+  script_buffer.erase(0, nl == std::string::npos ? nl : nl + 1);
+  script_line_no++;
+  if (skipped(tokens))
+    return false;
+  *out = parse_line(tokens);
+  return true;
 }
 
 bool contains(const std::vector<int> &v, int x) {
