@@ -348,7 +348,8 @@ Tune start_tune() {
           false};
 }
 
-// Under the instruction pages: calm, played once.
+// Under the instruction pages: calm, played once. Its eight bars last as
+// long as the four pages (4 x 181 ticks, 14.48 s), so it ends with them.
 Tune instructions_tune() {
   Instrument soft = lead();
   soft.wave = Wave::Triangle;
@@ -357,7 +358,7 @@ Tune instructions_tune() {
   Instrument echo = pad();
   echo.duty = 0.25;
   return {
-      137.0,
+      132.6,
       {{soft, "| e5:4 g5:8 e5:8 c5:4 e5:4 | f5:4 a5:8 f5:8 c5:2 "
               "| d5:4 g5:8 f5:8 e5:4 d5:4 | e5:2 c5:2 "
               "| a4:4 c5:8 e5:8 a5:4 g5:4 | f5:4 e5:8 d5:8 c5:4 a4:4 "

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "core/game_state.h"
@@ -45,13 +47,15 @@ TEST(Pack, EveryObjectHasItsTypeContentAndSize) {
       EXPECT_GT(ink(b, 0, 0, b->w, b->h), 0) << "empty";
     }
   }
-  // The sizes the game draws pictures at; the two backgrounds fill the screen.
+  // The game copies these at a fixed size from the corner: a bigger picture
+  // would be cut, a smaller one would drag in garbage.
   const int sizes[][3] = {{10, 15, 16}, {11, 15, 16}, {12, 16, 23},
                           {13, 16, 23}, {18, 16, 22}, {19, 16, 22},
                           {39, 10, 16}};
   for (const auto &s : sizes)
-    EXPECT_TRUE(bitmap(s[0])->w >= s[1] && bitmap(s[0])->h >= s[2])
-        << "object " << s[0];
+    EXPECT_TRUE(bitmap(s[0])->w == s[1] && bitmap(s[0])->h == s[2])
+        << "object " << s[0] << " is " << bitmap(s[0])->w << "x"
+        << bitmap(s[0])->h;
   for (int i : {15, 33})
     EXPECT_TRUE(bitmap(i)->w == 320 && bitmap(i)->h == 240) << "object " << i;
 }
@@ -63,15 +67,24 @@ TEST(Pack, PaletteAndFontGiveReadableText) {
   for (int i : {19, 42})
     EXPECT_GE(std::max({pal[i].r, pal[i].g, pal[i].b}), 40)
         << "colour " << i << " is too dark to read on black";
+  EXPECT_GE(std::abs(pal[19].r - pal[42].r) + std::abs(pal[19].g - pal[42].g) +
+                std::abs(pal[19].b - pal[42].b),
+            24)
+      << "the headings' colour looks like the menu's";
+  // Every printable character: a status line past 10000 shows the glyph
+  // after '9', and the texts use lower case and punctuation.
   FONT *f = static_cast<FONT *>(pack[14].dat);
   EXPECT_EQ(text_height(f), 8);
   BITMAP *cell = create_bitmap(8, 8);
-  for (char c : std::string("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ:")) {
-    const char text[2] = {c, 0};
+  for (int c = 32; c <= 126; c++) {
+    const char text[2] = {static_cast<char>(c), 0};
     clear_to_color(cell, 0);
     textout_ex(cell, f, text, 0, 0, 42, 0);
-    EXPECT_EQ(text_length(f, text), 8) << "'" << c << "'";
-    EXPECT_GT(ink(cell, 0, 0, 8, 8), 0) << "'" << c << "' draws nothing";
+    EXPECT_EQ(text_length(f, text), 8) << "'" << text << "'";
+    if (c == ' ')
+      EXPECT_EQ(ink(cell, 0, 0, 8, 8), 0) << "the space has ink";
+    else
+      EXPECT_GT(ink(cell, 0, 0, 8, 8), 0) << "'" << text << "' draws nothing";
   }
   destroy_bitmap(cell);
 }
@@ -88,6 +101,114 @@ TEST(Pack, BackgroundsAreBlackWhereOpaqueThingsAreDrawn) {
   EXPECT_EQ(ink(field, 208, 215, 112, 16), 0) << "right lost-barrel icons";
   EXPECT_EQ(ink(title, 0, 0, 320, 8), 0) << "title's top line";
   EXPECT_EQ(ink(title, 100, 108, 161, 125), 0) << "title's menu area";
+}
+
+// The ape is always drawn at one x whatever its pose, so every pose shares
+// one frame, and the reaching hands must touch the barrels waiting at their
+// stops: the left one ends at x 136, the right one starts at x 186.
+TEST(Pack, ApePosesShareOneFrameThatReachesBothStops) {
+  ASSERT_TRUE(test_load_game_pack());
+  BITMAP *stand = bitmap(OBJ_APE_STAND);
+  for (int i = 0; i <= 7; i++)
+    EXPECT_TRUE(bitmap(i)->w == stand->w && bitmap(i)->h == stand->h)
+        << "pose " << i << " is " << bitmap(i)->w << "x" << bitmap(i)->h;
+  const int right_stop = 186 - ape_x, left_stop = 136 - ape_x;
+  BITMAP *right = bitmap(OBJ_APE_REACH_RIGHT),
+         *left = bitmap(OBJ_APE_REACH_LEFT);
+  EXPECT_GT(ink(right, right_stop - 3, 0, 6, right->h), 0)
+      << "the right hand stops short of the right barrel";
+  EXPECT_GT(ink(left, 0, 0, left_stop + 4, left->h), 0)
+      << "the left hand stops short of the left barrel";
+  EXPECT_EQ(ink(stand, 0, 0, 3, stand->h), 0) << "standing, yet reaching left";
+  // The carried barrel is drawn at (154, ape's y + 20), over the body.
+  BITMAP *held = bitmap(OBJ_BARREL_HELD);
+  EXPECT_LE(154 - ape_x + held->w, stand->w);
+  EXPECT_LE(20 + held->h, stand->h);
+}
+
+TEST(Pack, BarrelsTurnAndRunOnGirders) {
+  ASSERT_TRUE(test_load_game_pack());
+  BITMAP *roll = bitmap(OBJ_BARREL_ROLL);
+  for (int i = 1; i < 4; i++) {
+    BITMAP *b = bitmap(OBJ_BARREL_ROLL + i),
+           *prev = bitmap(OBJ_BARREL_ROLL + i - 1);
+    ASSERT_TRUE(b->w == roll->w && b->h == roll->h) << "roll picture " << i;
+    int changed = 0;
+    for (int y = 0; y < b->h; y++)
+      for (int x = 0; x < b->w; x++)
+        changed += getpixel(b, x, y) != getpixel(prev, x, y);
+    EXPECT_GT(changed, 0) << "roll pictures " << i - 1 << " and " << i
+                          << " are the same: the barrel does not turn";
+  }
+  // A girder under every waiting barrel: along the row just below its
+  // bottom edge, all the way across its stop.
+  BITMAP *field = bitmap(OBJ_PLAYFIELD);
+  const int row_of[] = {43, 87, 122, 157, 191};
+  for (int top : row_of) {
+    EXPECT_EQ(ink(field, 186, top + roll->h, roll->w, 1), roll->w)
+        << "no girder under the right stop at y " << top;
+    if (top >= 122) {
+      EXPECT_EQ(ink(field, 136 - roll->w + 1, top + roll->h, roll->w, 1),
+                roll->w)
+          << "no girder under the left stop at y " << top;
+    }
+  }
+  // Handed over, a barrel travels along y 63 from the ladder (x 124) to the
+  // lady (x 76) on a platform that ends at the ladder.
+  EXPECT_EQ(ink(field, 76, 63 + roll->h, ape_x - 76, 1), ape_x - 76)
+      << "the top-left platform has a gap";
+}
+
+// Lengths in seconds of what each sound must fit: the start jingle ends
+// before the music at 5.5 s, the level-clear tune within the 4 s of the
+// celebration, the instructions music with the pages (4 x 181 ticks).
+TEST(Pack, SamplesFitTheirMoments) {
+  ASSERT_TRUE(test_load_game_pack());
+  auto sample = [](int i) { return static_cast<SAMPLE *>(pack[i].dat); };
+  auto seconds = [&](int i) {
+    return static_cast<double>(sample(i)->len) / sample(i)->freq;
+  };
+  auto level = [&](int i, unsigned long k) {
+    const SAMPLE *s = sample(i);
+    return s->bits == 8
+               ? static_cast<const unsigned char *>(s->data)[k] - 128
+               : (static_cast<const unsigned short *>(s->data)[k] >> 8) - 128;
+  };
+  auto rms = [&](int i) {
+    double sum = 0;
+    for (unsigned long k = 0; k < sample(i)->len; k++)
+      sum += level(i, k) * level(i, k);
+    return std::sqrt(sum / sample(i)->len);
+  };
+  const int music[] = {OBJ_SND_BONUS_MUSIC, OBJ_SND_MUSIC};
+  const int effects[] = {OBJ_SND_LOST, OBJ_SND_CLICK, OBJ_SND_HANDOVER,
+                         OBJ_SND_BONUS_GET};
+  for (int i = 21; i <= 32; i++) {
+    if (i == 23 || i == 25)
+      continue;
+    SCOPED_TRACE("sample " + std::to_string(i));
+    EXPECT_EQ(sample(i)->stereo, 0);
+    EXPECT_EQ(sample(i)->freq, sample(OBJ_SND_MUSIC)->freq);
+    EXPECT_EQ(sample(i)->bits, sample(OBJ_SND_MUSIC)->bits);
+  }
+  EXPECT_LT(seconds(OBJ_SND_START), 5.5);
+  EXPECT_LE(seconds(OBJ_SND_CLEAR), 4.0);
+  EXPECT_NEAR(seconds(OBJ_SND_INSTR_MUSIC), 724 / 50.0, 0.5);
+  EXPECT_TRUE(seconds(OBJ_SND_GAMEOVER) >= 1.5 &&
+              seconds(OBJ_SND_GAMEOVER) <= 5)
+      << seconds(OBJ_SND_GAMEOVER);
+  for (int i : effects)
+    EXPECT_LT(seconds(i), 1.0) << "effect " << i;
+  for (int i : music) {
+    EXPECT_GE(seconds(i), 4.0) << "loop " << i << " repeats too soon";
+    // The loop's end runs into its start without a step a listener would
+    // hear as a click each time round.
+    const unsigned long end = sample(i)->len - 1;
+    EXPECT_LE(std::abs(level(i, end) - level(i, 0)), 8)
+        << "loop " << i << " jumps at its seam";
+    for (int e : effects)
+      EXPECT_GE(rms(e), rms(i)) << "effect " << e << " drowns under " << i;
+  }
 }
 
 TEST(Pack, LoadFailsWithoutOrWithAWrongPassword) {
