@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Draws every object of the built zarn.dat on one PNG: pictures enlarged with
+# their index and name, the screens, the font, the palette and the samples.
+#   tools/contact_sheet.sh [OUT.png]     (default: build/contact-sheet.png)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$top/build/contact-sheet.png}
+"$top/tools/setup.sh"
+tmp=$(mktemp --suffix=.bmp)
+trap 'rm -f "$tmp"' EXIT
+"$top/build/zarn-sheet" "$top/build/zarn.dat" "$tmp"
+convert "$tmp" -strip -define png:exclude-chunk=date,time "$out"
+echo "$out"
