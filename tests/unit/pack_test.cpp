@@ -101,6 +101,14 @@ TEST(Pack, BackgroundsAreBlackWhereOpaqueThingsAreDrawn) {
   EXPECT_EQ(ink(field, 208, 215, 112, 16), 0) << "right lost-barrel icons";
   EXPECT_EQ(ink(title, 0, 0, 320, 8), 0) << "title's top line";
   EXPECT_EQ(ink(title, 100, 108, 161, 125), 0) << "title's menu area";
+  // The credit lines, centred: 17, 25 and 22 characters.
+  const int credit_chars[] = {17, 25, 22};
+  for (int i = 0; i < 3; i++)
+    EXPECT_EQ(ink(title, 160 - credit_chars[i] * 4, 200 + 9 * i,
+                  credit_chars[i] * 8, 8),
+              0)
+        << "title's credit line " << i;
+  EXPECT_GT(ink(title, 0, 8, 320, 96), 320 * 96 / 4) << "no name on the title";
 }
 
 // The ape is always drawn at one x whatever its pose, so every pose shares
