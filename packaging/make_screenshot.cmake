@@ -17,3 +17,4 @@ execute_process(COMMAND ${CONVERT} ${WORK}/shots/playfield.bmp -filter point -re
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "make_screenshot.cmake: convert failed (${rc}): ${err}")
 endif()
+file(REMOVE ${WORK}/zarn.dat)
