@@ -5,7 +5,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(cmake g++ make pkg-config liballegro4-dev libgtest-dev python3
-          xvfb xdotool imagemagick x11-utils sox clang-format)
+          xvfb xdotool imagemagick x11-utils sox clang-format
+          desktop-file-utils appstream dpkg-dev groff-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
