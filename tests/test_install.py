@@ -9,10 +9,9 @@ import shutil
 import stat
 import subprocess
 import tempfile
-import time
 
-from test_window import grab_window, key, screen_rgb
-from zarn_test import BUILD, PACK, read_bmp, scratch, trace
+from xwindow import Window, traced, xserver
+from zarn_test import BUILD, PACK, read_bmp
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 APP = "org.example.zarn"
@@ -121,49 +120,32 @@ def test_icons_are_the_ape_from_the_pack():
                 assert p == c or (c is None and p[3] == 0), (size, x, y, p, c)
 
 
-def start_xvfb():
-    n = next(n for n in range(71, 80) if not os.path.exists(f"/tmp/.X{n}-lock"))
-    proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            stderr=subprocess.DEVNULL)
-    for _ in range(100):
-        if os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            break
-        time.sleep(0.05)
-    return proc, f":{n}"
-
-
-def play(display, home, cwd, keys, env=None, check_window=None):
-    """Starts the installed launcher, waits for the window, presses keys (a
-    callable among them is called with the window's id) and returns the
-    exit value and stderr."""
-    env, cmd, kw = launch(home, cwd, env, display=display)
-    proc = subprocess.Popen(cmd, **kw)
+def play(env, home, cwd, keys, xdg=None, run="installed"):
+    """Starts the installed launcher in the window's server, presses keys (a
+    callable among them is called with the window) and returns the exit
+    value and stderr."""
+    env, cmd, _ = launch(home, cwd, {"XDG_DATA_HOME": xdg} if xdg else None,
+                         display=env["DISPLAY"])
+    win = Window(env, cwd, run, command=cmd)
     try:
-        wid = subprocess.run(["xdotool", "search", "--sync", "--name", "ZARN"], env=env,
-                             capture_output=True, text=True, timeout=60,
-                             check=True).stdout.split()[0]
-        time.sleep(0.5)
+        win.wait_for(lambda img: any(img[96 * 960:104 * 960]), what="the mode prompt")
         for name in keys:
             if callable(name):
-                name(wid)
+                name(win)
             else:
-                key(env, wid, name)
-        out, err = proc.communicate(timeout=30)
-        return proc.returncode, err
+                win.press(name)
+        return win.finish()
     finally:
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
+        win.kill()
 
 
 def test_installed_launcher_plays_from_anywhere_and_keeps_the_best_score():
     quit_keys = ["Down", "Down", "Down", "Return"]  # from the menu's first item to QUIT
     installed_pack = os.path.join(prefix(), "share", "zarn", "zarn.dat")
-    xvfb, display = start_xvfb()
-    try:
+    with xserver() as env:
         # First start: no XDG variables, so the data directory is made under HOME.
         home, elsewhere = tempfile.mkdtemp(prefix="zarn-home-"), tempfile.mkdtemp(prefix="zarn-cwd-")
-        code, err = play(display, home, elsewhere, ["2", *quit_keys])
+        code, err = play(env, home, elsewhere, ["2", *quit_keys])
         assert code == 0, err
         data = os.path.join(home, ".local", "share", "zarn")
         assert os.readlink(os.path.join(data, "zarn.dat")) == installed_pack
@@ -181,22 +163,17 @@ def test_installed_launcher_plays_from_anywhere_and_keeps_the_best_score():
         os.symlink("/nonexistent/zarn.dat", os.path.join(data, "zarn.dat"))
         best = (1234).to_bytes(4, "little")
         open(os.path.join(data, "hiscore.zrn"), "wb").write(best)
-        want = screen_rgb(os.path.join(
-            trace([". 2", ".", ". ENTER", "T", "T @game"], folder=scratch(hiscore=best),
-                  shots=True).folder, "shots", "game.bmp"))
+        want = traced((". 2", ". ENTER", "T", "T @game"), best)["game"]
         shown = []
-        code, err = play(display, home, elsewhere,
-                         ["2", "Return", lambda wid: shown.append(grab_window(display, wid)),
-                          "Escape", *quit_keys], env={"XDG_DATA_HOME": xdg})
+        code, err = play(env, home, elsewhere,
+                         ["2", "Return", lambda win: shown.append(win.keep("kept_best")),
+                          "Escape", *quit_keys], xdg=xdg, run="installed_again")
         assert code == 0, err
         # The status line, "Top:1234" among it, as the game draws it with that file.
-        assert shown[0][0:8] == want[0:8], "the status line does not show the kept best score"
+        assert shown[0][:8 * 960] == want[:8 * 960], "the status line does not show the kept best score"
         assert open(os.path.join(data, "hiscore.zrn"), "rb").read() == best
         assert os.readlink(os.path.join(data, "zarn.dat")) == installed_pack
         assert tree(home) == in_home and tree(elsewhere) == []
-    finally:
-        xvfb.terminate()
-        xvfb.wait()
 
 
 def test_launcher_links_the_pack_and_passes_the_game_exit_through():

@@ -1,0 +1,244 @@
+"""The game in a real window under an Xvfb of the tests' own: started the way
+the README's play path starts it, keys through xdotool, and its picture read
+back and compared with what the pack and zarn-trace say it must show."""
+import contextlib
+import functools
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+from zarn_test import (BUILD, LANE_RUNG, LANE_X, LANE_Y, RUNG_Y, picture, read_bmp, scratch,
+                       text_image, trace)
+
+ARTEFACTS = os.path.join(BUILD, "artefacts", "session")
+DISPLAYS = range(70, 90)
+APE_X = 137
+# Where a barrel of each lane waits, and the reach that grabs it there.
+WAIT_X = [123 if x < 0 else 186 for x in LANE_X]
+REACH = ["Left" if x < 0 else "Right" for x in LANE_X]
+
+
+def start_game(folder, env):
+    """The game as the README's play path starts it: the build tree's
+    launcher, with the player's data directory being `folder`, which holds
+    the high-score file (the launcher links the pack in)."""
+    data_home = tempfile.mkdtemp(prefix="zarn-data-home-")
+    os.symlink(folder, os.path.join(data_home, "zarn"))
+    return subprocess.Popen([os.path.join(BUILD, "packaging", "zarn")], cwd="/",
+                            env=dict(env, XDG_DATA_HOME=data_home),
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+@contextlib.contextmanager
+def xserver():
+    """An Xvfb of our own, and an environment whose programs reach it. Without
+    xmessage on the path an error lands on stderr instead of in a box that
+    waits for a click."""
+    n = next((n for n in DISPLAYS if not os.path.exists(f"/tmp/.X{n}-lock")), None)
+    assert n is not None, "every display number of ours is taken"
+    proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(100):
+            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                break
+            time.sleep(0.05)
+        yield dict(os.environ, DISPLAY=f":{n}", PATH="/usr/sbin:/usr/bin:/sbin:/bin")
+    finally:
+        proc.terminate()
+        proc.wait()
+
+
+@functools.lru_cache(None)
+def game_rgb():
+    """The game palette as the screen shows it: each 6-bit component c, held
+    as c << 2 in a shot's palette, appears as (c << 2) | (c >> 4)."""
+    folder = trace([". 2", ". @p"], shots=True).folder
+    _, pal = read_bmp(os.path.join(folder, "shots", "p.bmp"), palette=True)
+    return [bytes((c & ~3) | (c >> 6) for c in p) for p in pal]
+
+
+def as_screen(rows, rgb=None):
+    """Rows of palette indices as the screen's RGB bytes."""
+    rgb = rgb or game_rgb()
+    return b"".join(rgb[i] for row in rows for i in row)
+
+
+@functools.lru_cache(None)
+def traced(script, hiscore=None):
+    """zarn-trace's pictures for a script, as screen bytes by label."""
+    folder = trace(list(script), shots=True, folder=scratch(hiscore=hiscore)).folder
+    return {name[:-4]: as_screen(read_bmp(os.path.join(folder, "shots", name)))
+            for name in os.listdir(os.path.join(folder, "shots"))}
+
+
+def region(img, x, y, w, h):
+    return b"".join(img[((y + r) * 320 + x) * 3:((y + r) * 320 + x + w) * 3] for r in range(h))
+
+
+def shows_text(img, x, y, text, colour, rgb=None):
+    return region(img, x, y, 8 * len(text), 8) == as_screen(text_image(text, colour), rgb)
+
+
+def number_at(img, x, y, digits=4):
+    """The number the status line shows at x, or None where a cell is no digit."""
+    value = 0
+    for k in range(digits):
+        cell = region(img, x + 8 * k, y, 8, 8)
+        d = next((d for d in range(10) if cell == as_screen(text_image(str(d), 42))), None)
+        if d is None:
+            return None
+        value = 10 * value + d
+    return value
+
+
+@functools.lru_cache(None)
+def opaque(index):
+    """The pixels a masked picture draws: (dx, dy, colour index)."""
+    return [(x, y, c) for y, row in enumerate(picture(index)) for x, c in enumerate(row) if c]
+
+
+def drawn_at(img, index, x, y):
+    """The share of the picture's drawn pixels the screen shows at x, y."""
+    px, rgb = opaque(index), game_rgb()
+    hits = sum(img[((y + dy) * 320 + x + dx) * 3:((y + dy) * 320 + x + dx) * 3 + 3] == rgb[c]
+               for dx, dy, c in px if 0 <= y + dy < 240 and 0 <= x + dx < 320)
+    return hits / len(px)
+
+
+def ape_rung(img):
+    """The rung the ape stands on, or None while it climbs (a carried barrel
+    may cover part of it)."""
+    for rung in range(1, 8):
+        if any(drawn_at(img, pose, APE_X, RUNG_Y[rung]) > 0.7 for pose in (2, 3, 4, 0, 1)):
+            return rung
+    return None
+
+
+def waiting_lanes(img):
+    """Lanes with a barrel standing at its waiting place. A falling barrel
+    passes such a place too, but for one tick only."""
+    return [lane for lane in range(8)
+            if any(drawn_at(img, 34 + f, WAIT_X[lane], LANE_Y[lane]) == 1 for f in range(4))]
+
+
+class Window:
+    """The game's window: keys into it, its picture out of it."""
+
+    def __init__(self, env, folder, run, preload=None, full=False, command=None):
+        """The game started in folder by start_game, or by command there;
+        its screenshots are kept in ARTEFACTS/run."""
+        self.env, self.folder, self.run, self.kept = env, folder, run, 0
+        env = dict(env, LD_PRELOAD=preload) if preload else env
+        self.proc = (subprocess.Popen(command, cwd=folder, env=env, stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE) if command else start_game(folder, env))
+        self.find(full)
+        self.dir = os.path.join(ARTEFACTS, run)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+
+    def find(self, full=False):
+        """The game's picture: its own window, or in full screen the middle
+        of the screen, where an unnamed desktop-sized window shows it."""
+        self.full = full
+        if full:
+            self.wid = "root"
+            return
+        self.wid = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^ZARN$"],
+                                  env=self.env, capture_output=True, text=True, timeout=60,
+                                  check=True).stdout.split()[-1]
+
+    def grab(self):
+        """The game's 320x240 picture; a full-screen window holds it centred."""
+        for _ in range(50):  # a new window may not be mapped yet
+            ppm = subprocess.run(["import", "-window", self.wid, "-depth", "8", "ppm:-"],
+                                 env=self.env, capture_output=True).stdout
+            if ppm:
+                break
+            time.sleep(0.05)
+        w, h = (int(v) for v in ppm.split()[1:3])
+        px, x0, y0 = ppm[len(ppm) - 3 * w * h:], (w - 320) // 2, (h - 240) // 2
+        self.size = (w, h)
+        return b"".join(px[((y0 + y) * w + x0) * 3:((y0 + y) * w + x0 + 320) * 3] for y in range(240))
+
+    def keep(self, name):
+        """The window as it is now, kept as an artefact; its picture returned."""
+        self.kept += 1
+        img = self.grab()
+        subprocess.run(["import", "-window", self.wid, os.path.join(self.dir, f"{self.kept:02}_{name}.png")],
+                       env=self.env, check=True)
+        return img
+
+    def press(self, name, hold=0.25, settle=0.4):
+        # A quick tap can be missed by the key array, though the buffer sees it.
+        # Focus follows the pointer: no window manager runs.
+        where = ["512", "384"] if self.full else ["--window", self.wid, "5", "5"]
+        subprocess.run(["xdotool", "mousemove", *where, "keydown", name,
+                        "sleep", f"{hold:.3f}", "keyup", name, "sleep", f"{settle:.3f}"],
+                       env=self.env, check=True)
+
+    def wait_for(self, test, limit=10.0, what=""):
+        end = time.time() + limit
+        while time.time() < end:
+            img = self.grab()
+            if test(img):
+                return img
+            time.sleep(0.03)
+        self.keep("timeout")
+        raise AssertionError(f"{self.run}: not seen within {limit} s: {what}")
+
+    def finish(self, timeout=30):
+        code = self.proc.wait(timeout=timeout)
+        err = self.proc.stderr.read().decode(errors="replace")
+        return code, err
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def climb(win, frm, to):
+    """Holds Up or Down for as long as it takes to pass the rungs between and
+    lets go before the ape reaches the last one: it reads the keys only
+    while it stands on a rung, two pixels a tick."""
+    step = 1 if to > frm else -1
+    before = abs(RUNG_Y[to - step] - RUNG_Y[frm]) // 2 if to - step != frm else 0
+    at = abs(RUNG_Y[to] - RUNG_Y[frm]) // 2
+    win.press("Down" if step > 0 else "Up", hold=max(0.06, (before + at) / 2 * 0.02), settle=0)
+    win.wait_for(lambda img: ape_rung(img) is not None, 4, "the ape on a rung")
+
+
+def play_to_first_handover(win, limit=60):
+    """Grabs whichever waiting barrel is nearest and hands it to the lady on
+    rung 2, watching the screen, until the status line shows its 10 points."""
+    end, grabbed = time.time() + limit, False
+    while time.time() < end:
+        img = win.grab()
+        if number_at(img, 64, 0) == 10:
+            return img
+        rung = ape_rung(img)
+        if rung is None:
+            continue
+        if drawn_at(img, 38, APE_X + 17, RUNG_Y[rung] + 20) == 1:  # carried
+            if not grabbed:
+                grabbed = True
+                win.keep("grabbed")
+            if rung != 2:
+                climb(win, rung, 2)
+            else:
+                win.press("Left", hold=0.1, settle=0.05)
+            continue
+        lanes = waiting_lanes(img)
+        if not lanes:
+            time.sleep(0.03)
+            continue
+        lane = min(lanes, key=lambda lane: abs(LANE_RUNG[lane] - rung))
+        if LANE_RUNG[lane] != rung:
+            climb(win, rung, LANE_RUNG[lane])
+        else:
+            win.press(REACH[lane], hold=0.1, settle=0.05)
+    win.keep("timeout")
+    raise AssertionError("no barrel handed over in time")
