@@ -22,7 +22,9 @@ exe=$top/build-fuzz/tests/fuzz/fuzz_$target
 [ -x "$exe" ] || "$top/tools/setup.sh" --fuzz
 work=$top/build-fuzz/corpus/$target
 mkdir -p "$work" "$top/build-fuzz/crashes"
-# Leaks count as failures too; -max_len leaves room beyond the largest seed.
+# Leaks count as failures too, but for the one the library's loader makes
+# (see the file); -max_len leaves room beyond the largest seed.
+export LSAN_OPTIONS=suppressions=$top/tests/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}
 exec "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 \
   -max_len=16384 -print_final_stats=1 -detect_leaks=1 \
   -artifact_prefix="$top/build-fuzz/crashes/$target-" \

@@ -94,7 +94,10 @@ int font_readable(PACKFILE *chunk, long *used) {
       long w = pack_mgetw(chunk);
       long h = pack_mgetw(chunk);
       *used += 4;
-      if (w == EOF || h == EOF)
+      // The library draws a glyph of no width or height (text is drawn
+      // opaque) over memory outside the target, and keeps a glyph's size
+      // in 16 signed bits.
+      if (w < 1 || h < 1 || w > 32767 || h > 32767)
         return 0;
       long bytes = depth == 1 ? (w + 7) / 8 * h : w * h;
       if (!skip_bytes(chunk, bytes, used))
