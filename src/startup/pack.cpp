@@ -60,7 +60,7 @@ int chunk_complete(PACKFILE *chunk, long promised, long used) {
   return got == promised;
 }
 
-// Reads `n` bytes of a glyph; false when the chunk ends first.
+// Reads past `n` bytes, counting them; false when the chunk ends first.
 int skip_bytes(PACKFILE *chunk, long n, long *used) {
   char block[4096];
   while (n > 0) {
@@ -176,9 +176,8 @@ int objects_readable(PACKFILE *f, int depth) {
     while (type == DAT_PROPERTY) {
       long prop_type = pack_mgetl(f);
       long size = pack_mgetl(f);
-      long used = 0;
       if (prop_type == EOF || size < 0 || size > 65536 ||
-          !skip_bytes(f, size, &used))
+          pack_fseek(f, static_cast<int>(size)) != 0)
         return 0;
       type = pack_mgetl(f);
     }
