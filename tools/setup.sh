@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian packages, only those missing) and
-# builds the game, plus the sanitizer build when asked: setup.sh [--asan]
+# builds the game, plus the checking builds asked for:
+#   setup.sh [--asan] [--tsan] [--fuzz]
+# --asan: everything with AddressSanitizer and UndefinedBehaviorSanitizer
+# --tsan: the real program with ThreadSanitizer (build-tsan)
+# --fuzz: the libFuzzer targets, built with clang (build-fuzz)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(cmake g++ make pkg-config liballegro4-dev libgtest-dev python3
           xvfb xdotool imagemagick x11-utils sox clang-format
-          desktop-file-utils appstream dpkg-dev groff-base)
+          desktop-file-utils appstream dpkg-dev groff-base
+          valgrind clang-14 libclang-rt-14-dev libbenchmark-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
@@ -24,12 +29,23 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
+# build DIR [CMAKE_OPTION...] [-- TARGET...]: only the targets named, if any.
 build() {
   local dir=$1; shift
-  cmake -S "$top" -B "$top/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$top/$dir" -j"$jobs" >/dev/null
+  local options=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do options+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  for t in "$@"; do targets+=(--target "$t"); done
+  cmake -S "$top" -B "$top/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+  cmake --build "$top/$dir" -j"$jobs" "${targets[@]}" >/dev/null
 }
 build build
-if [ "${1:-}" = "--asan" ]; then
-  build build-asan -DZARN_SANITIZE=ON
-fi
+for arg in "$@"; do
+  case $arg in
+  --asan) build build-asan -DZARN_SANITIZE=ON ;;
+  --tsan) build build-tsan -DZARN_TSAN=ON -- zarn ;;
+  --fuzz) build build-fuzz -DZARN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+            -- fuzz_hiscore fuzz_script fuzz_pack ;;
+  *) echo "setup: unknown option $arg" >&2; exit 2 ;;
+  esac
+done

@@ -29,6 +29,8 @@ void start_game() {
   game_over_fresh = 0;
 }
 
+} // namespace
+
 void run_tick() {
   run_ticks++;
   blit(playfield_bmp, buffer, 0, 0, 0, 0, 320, 240);
@@ -56,6 +58,8 @@ void run_tick() {
   }
   draw_status();
 }
+
+namespace {
 
 void end_game() {
   if (score > hiscore && game_over == 1)

@@ -158,6 +158,8 @@ enum { COL_TEXT = 42, COL_TITLE = 19 };
 
 // Per-tick steps and the procedures around them.
 void tick_handler();
+// One tick's work: the playfield, the phase's steps and the status line.
+void run_tick();
 void run_game();
 void apply_level_params();
 int lane_in_use(int lane);

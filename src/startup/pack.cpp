@@ -3,6 +3,7 @@
 #include "core/game_state.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -47,16 +48,120 @@ const char *type_name(int type) {
   }
 }
 
-// True when the chunk holds as many bytes as its header promises; a pack
-// cut inside its last object would otherwise load with part of it missing.
-int chunk_complete(PACKFILE *chunk) {
-  long promised = chunk->normal.todo;
-  long got = 0;
+// True when the chunk holds as many bytes as its header promised when it
+// was opened (`used` of them read already); a pack cut inside its last object
+// would otherwise load with part of it missing.
+int chunk_complete(PACKFILE *chunk, long promised, long used) {
+  long got = used;
   char block[4096];
   long n;
   while ((n = pack_fread(block, sizeof block, chunk)) > 0)
     got += n;
   return got == promised;
+}
+
+// Reads past `n` bytes, counting them; false when the chunk ends first.
+int skip_bytes(PACKFILE *chunk, long n, long *used) {
+  char block[4096];
+  while (n > 0) {
+    long want = n < static_cast<long>(sizeof block) ? n : sizeof block;
+    if (pack_fread(block, want, chunk) != want)
+      return 0;
+    n -= want;
+    *used += want;
+  }
+  return 1;
+}
+
+// A font's layout: every glyph of every range must lie whole inside the
+// object. Only the layout this library version's tools write (height 0,
+// then ranges) is taken.
+int font_readable(PACKFILE *chunk, long *used) {
+  int height = pack_mgetw(chunk);
+  int ranges = pack_mgetw(chunk);
+  *used += 4;
+  if (height != 0 || ranges <= 0 || ranges == EOF)
+    return 0;
+  for (int r = 0; r < ranges; r++) {
+    int depth = pack_getc(chunk);
+    long begin = pack_mgetl(chunk);
+    long end = pack_mgetl(chunk);
+    *used += 9;
+    if ((depth != 1 && depth != 8) || begin < 0 || end < begin ||
+        end - begin >= 0x110000)
+      return 0;
+    for (long c = begin; c <= end; c++) {
+      long w = pack_mgetw(chunk);
+      long h = pack_mgetw(chunk);
+      *used += 4;
+      // The library draws a glyph of no width or height (text is drawn
+      // opaque) over memory outside the target, and keeps a glyph's size
+      // in 16 signed bits.
+      if (w < 1 || h < 1 || w > 32767 || h > 32767)
+        return 0;
+      long bytes = depth == 1 ? (w + 7) / 8 * h : w * h;
+      if (!skip_bytes(chunk, bytes, used))
+        return 0;
+    }
+  }
+  return 1;
+}
+
+// A picture: a known depth, a size of at least one pixel, and its pixels.
+int bitmap_readable(PACKFILE *chunk, long size, long *used) {
+  int bits = static_cast<short>(pack_mgetw(chunk));
+  long w = pack_mgetw(chunk);
+  long h = pack_mgetw(chunk);
+  *used += 6;
+  long bytes = bits == 8                   ? 1
+               : bits == 15 || bits == 16  ? 2
+               : bits == 24                ? 3
+               : bits == 32 || bits == -32 ? 4
+                                           : 0;
+  return bytes != 0 && w > 0 && h > 0 && 6 + w * h * bytes <= size;
+}
+
+// A sample: 8 or 16 bits (negative for stereo) and all its frames.
+int sample_readable(PACKFILE *chunk, long size, long *used) {
+  int bits = static_cast<short>(pack_mgetw(chunk));
+  pack_mgetw(chunk); // the frequency: any will do
+  long length = pack_mgetl(chunk);
+  *used += 8;
+  long channels = bits < 0 ? 2 : 1;
+  bits = bits < 0 ? -bits : bits;
+  return (bits == 8 || bits == 16) && length >= 0 &&
+         8 + length * channels * (bits / 8) <= size;
+}
+
+// The library's loader frees its object list twice when one object of it
+// fails to load, so a pack must hold only objects that load. Each one's
+// layout is walked here the way the library's reader for its type reads it;
+// the types the game never uses that have readers of their own are turned
+// away rather than walked.
+int content_readable(long type, PACKFILE *chunk) {
+  // What is still to come before the first read: the object's size.
+  long size = chunk->normal.todo;
+  long used = 0;
+  int ok = 1;
+  switch (type) {
+  case DAT_FONT:
+    ok = font_readable(chunk, &used);
+    break;
+  case DAT_BITMAP:
+  case DAT_C_SPRITE:
+  case DAT_XC_SPRITE:
+    ok = bitmap_readable(chunk, size, &used);
+    break;
+  case DAT_SAMPLE:
+    ok = sample_readable(chunk, size, &used);
+    break;
+  case DAT_MIDI:
+  case DAT_RLE_SPRITE:
+  case DAT_FLI:
+  case DAT_PATCH:
+    return 0;
+  }
+  return ok && chunk_complete(chunk, size, used);
 }
 
 // Walks a datafile's object list the way the library's loader will. The
@@ -76,14 +181,16 @@ int objects_readable(PACKFILE *f, int depth) {
         return 0;
       type = pack_mgetl(f);
     }
-    if (type == DAT_END)
+    // The library keeps the type in 32 bits, where FF FF FF FF is DAT_END,
+    // for which it calls through a null pointer.
+    if (static_cast<int32_t>(type) == DAT_END)
       return 0;
     PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
     if (chunk == nullptr)
       return 0;
     int ok = (type == DAT_FILE)
                  ? depth < 8 && objects_readable(chunk, depth + 1)
-                 : chunk_complete(chunk);
+                 : content_readable(type, chunk);
     pack_fclose_chunk(chunk);
     if (!ok)
       return 0;

@@ -13,6 +13,7 @@
 
 #include "core/game_state.h"
 #include "platform/platform.h"
+#include "script_line.h"
 #include "trace.h"
 
 TraceOptions trace_options;
@@ -26,54 +27,10 @@ std::string script_buffer;
 bool script_eof;
 int script_line_no;
 long pass_no;
-// The line in force and how many more passes it stands for.
-struct ScriptLine {
-  bool tick = false;
-  std::vector<int> keys; // scancodes held
-  long repeat = 1;
-  std::string shot;
-};
 ScriptLine current;
 long passes_left;
 std::vector<int> held_before;
 BITMAP *object_cache[PACK_OBJECTS];
-
-struct KeyName {
-  const char *name;
-  int scancode;
-  int ascii;
-};
-
-const KeyName named_keys[] = {
-    {"UP", KEY_UP, 0},        {"DOWN", KEY_DOWN, 0},
-    {"LEFT", KEY_LEFT, 0},    {"RIGHT", KEY_RIGHT, 0},
-    {"ENTER", KEY_ENTER, 13}, {"SPACE", KEY_SPACE, ' '},
-    {"ESC", KEY_ESC, 27},     {"1", KEY_1, '1'},
-    {"2", KEY_2, '2'},
-};
-
-bool lookup_key(const std::string &name, int *scancode, int *ascii) {
-  for (const KeyName &k : named_keys) {
-    if (name == k.name) {
-      *scancode = k.scancode;
-      *ascii = k.ascii;
-      return true;
-    }
-  }
-  if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') {
-    *scancode = KEY_A + (name[0] - 'A');
-    *ascii = 'a' + (name[0] - 'A');
-    return true;
-  }
-  return false;
-}
-
-int ascii_of(int scancode) {
-  for (const KeyName &k : named_keys)
-    if (k.scancode == scancode)
-      return k.ascii;
-  return 'a' + (scancode - KEY_A);
-}
 
 [[noreturn]] void script_error(const std::string &why) {
   fflush(stdout);
@@ -81,77 +38,6 @@ int ascii_of(int scancode) {
           trace_options.script_path.c_str(), script_line_no, why.c_str());
   fflush(stderr);
   _exit(2);
-}
-
-std::vector<std::string> split(const std::string &s) {
-  std::vector<std::string> out;
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r'))
-      i++;
-    size_t j = i;
-    while (j < s.size() && s[j] != ' ' && s[j] != '\t' && s[j] != '\r')
-      j++;
-    if (j > i)
-      out.push_back(s.substr(i, j - i));
-    i = j;
-  }
-  return out;
-}
-
-ScriptLine parse_line(const std::vector<std::string> &tokens) {
-  ScriptLine line;
-  if (tokens[0] == "T")
-    line.tick = true;
-  else if (tokens[0] != ".")
-    script_error("expected T or . to begin the line, found '" + tokens[0] +
-                 "'");
-  // Keys, then a repeat count, then a shot name, each at most once.
-  int stage = 0;
-  for (size_t t = 1; t < tokens.size(); t++) {
-    const std::string &tok = tokens[t];
-    if (tok[0] == '@') {
-      if (stage >= 3)
-        script_error("more than one @NAME");
-      std::string name = tok.substr(1);
-      if (name.empty())
-        script_error("@ without a name");
-      for (char c : name)
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-              (c >= '0' && c <= '9') || c == '-' || c == '_'))
-          script_error("bad character in shot name '" + name + "'");
-      line.shot = name;
-      stage = 3;
-    } else if (tok[0] == 'x' && tok.size() > 1) {
-      if (stage >= 2)
-        script_error("repeat count '" + tok + "' out of place");
-      std::string digits = tok.substr(1);
-      if (digits.size() > 9 ||
-          digits.find_first_not_of("0123456789") != std::string::npos)
-        script_error("bad repeat count '" + tok + "'");
-      line.repeat = strtol(digits.c_str(), nullptr, 10);
-      if (line.repeat < 1)
-        script_error("repeat count must be at least 1");
-      stage = 2;
-    } else {
-      if (stage >= 1)
-        script_error("keys '" + tok + "' out of place");
-      size_t start = 0;
-      while (start <= tok.size()) {
-        size_t comma = tok.find(',', start);
-        if (comma == std::string::npos)
-          comma = tok.size();
-        std::string name = tok.substr(start, comma - start);
-        int scancode, ascii;
-        if (!lookup_key(name, &scancode, &ascii))
-          script_error("unknown key '" + name + "'");
-        line.keys.push_back(scancode);
-        start = comma + 1;
-      }
-      stage = 1;
-    }
-  }
-  return line;
 }
 
 // Reads more of the script; false at its end.
@@ -170,16 +56,6 @@ bool fill_script_buffer() {
     if (errno != EINTR)
       script_error("cannot read the script");
   }
-}
-
-std::vector<std::string> line_tokens(std::string s) {
-  while (!s.empty() && s.back() == '\r')
-    s.pop_back();
-  return split(s);
-}
-
-bool skipped(const std::vector<std::string> &tokens) {
-  return tokens.empty() || tokens[0][0] == '#';
 }
 
 // Drops the blank and comment lines at the front of the buffer; true when a
@@ -224,7 +100,9 @@ bool read_line(ScriptLine *out) {
   script_line_no++;
   if (skipped(tokens))
     return false;
-  *out = parse_line(tokens);
+  std::string why;
+  if (!parse_line(tokens, out, &why))
+    script_error(why);
   return true;
 }
 

@@ -1,0 +1,90 @@
+// Any bytes as the contents of zarn.dat, wrapped in the packfile layer with
+// the game's password exactly as the pack is stored. The loader must never
+// crash; a pack it turns away must come with a reason, and one it accepts
+// must hold every object the game binds, each usable as what it is.
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "core/game_state.h"
+#include "platform/platform.h"
+#include "startup/pack.h"
+
+// The game's sample calls go nowhere here.
+void platform_play_sample(SAMPLE *, int) {}
+void platform_stop_sample(SAMPLE *) {}
+
+namespace {
+
+BITMAP *canvas;
+
+void put_pack(const uint8_t *data, size_t size) {
+  PACKFILE *f = pack_fopen("zarn.dat", F_WRITE_NOPACK);
+  if (f == nullptr)
+    abort();
+  if (size > 0 &&
+      pack_fwrite(data, static_cast<long>(size), f) != static_cast<long>(size))
+    abort();
+  pack_fclose(f);
+}
+
+void use_accepted_pack() {
+  for (int i = 0; i < PACK_OBJECTS; i++) {
+    if (i == 23 || i == 25) // never used, so anything goes
+      continue;
+    if (pack[i].dat == nullptr)
+      abort();
+    if (pack[i].type == DAT_BITMAP) {
+      BITMAP *b = static_cast<BITMAP *>(pack[i].dat);
+      masked_blit(b, canvas, 0, 0, 0, 0, b->w, b->h);
+    }
+  }
+  textout_ex(canvas, static_cast<FONT *>(pack[OBJ_FONT].dat), "ZARN 0123", 0, 0,
+             COL_TEXT, 0);
+  set_palette(static_cast<RGB *>(pack[OBJ_PALETTE].dat));
+  bind_pack();
+  const SAMPLE *bound[] = {snd_start,      snd_bonus_music, snd_music,
+                           snd_lost,       snd_click,       snd_handover,
+                           snd_clear,      snd_gameover,    snd_bonus_get,
+                           snd_instr_music};
+  for (int i = OBJ_SND_BONUS_MUSIC; i <= OBJ_SND_CLEAR; i++)
+    if (i != 23 && i != 25 && pack[i].type != DAT_SAMPLE)
+      abort();
+  for (const SAMPLE *s : bound)
+    if (s == nullptr || s->data == nullptr)
+      abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  char dir[] = "/tmp/zarn-fuzz-pack-XXXXXX";
+  if (mkdtemp(dir) == nullptr || chdir(dir) != 0)
+    abort();
+  set_uformat(U_ASCII);
+  if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
+    abort();
+  set_color_depth(8);
+  set_color_conversion(COLORCONV_NONE);
+  packfile_password("qev");
+  canvas = create_bitmap(320, 240);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  put_pack(data, size);
+  char why[256] = "";
+  pack = load_pack("zarn.dat", why, sizeof why);
+  if (pack == nullptr) {
+    if (why[0] == '\0')
+      abort();
+    return 0;
+  }
+  use_accepted_pack();
+  unload_datafile(pack);
+  pack = nullptr;
+  return 0;
+}

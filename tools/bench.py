@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""The benchmark table, measured in one run on this machine (tools/bench.sh):
+one tick's work at the heaviest state (Google Benchmark), then the real game
+under Xvfb: CPU on the title screen, the instruction pages and in play (20 s
+each, next to Xvfb's own), the game loop's tick rate over 60 s, the time from
+start to the mode prompt and from its answer to the title, and peak memory."""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(TOP, "tests"))
+from xwindow import Window, xserver  # noqa: E402
+
+HZ = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid):
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / HZ
+
+
+def cpu_share(pids, seconds):
+    """Each process's CPU time over the next `seconds`, as a share of one core."""
+    before, t0 = [cpu_seconds(p) for p in pids], time.monotonic()
+    time.sleep(seconds)
+    after, t1 = [cpu_seconds(p) for p in pids], time.monotonic()
+    return [(a - b) / (t1 - t0) for a, b in zip(after, before)], t1 - t0
+
+
+def tick_bench():
+    out = subprocess.run([os.path.join(TOP, "build", "tests", "bench", "zarn_tick_bench"),
+                          "--benchmark_format=json", "--benchmark_min_time=2"],
+                         capture_output=True, text=True, check=True).stdout
+    b = json.loads(out)["benchmarks"][0]
+    assert "error_message" not in b, b
+    return b["real_time"] * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3}[b["time_unit"]]
+
+
+def real_game():
+    folder = tempfile.mkdtemp(prefix="zarn-bench-")
+    shutil.copy(os.path.join(TOP, "build", "zarn.dat"), folder)
+    timing = os.path.join(folder, "timing.txt")
+    r = {}
+    with xserver() as env:
+        xvfb = int(subprocess.run(["pgrep", "-f", f"^Xvfb {env['DISPLAY']} "], capture_output=True,
+                                  text=True, check=True).stdout.split()[0])
+        start = time.monotonic_ns()
+        x = Window(dict(env, ZARN_TIMING=timing), folder, "bench",
+                   command=[os.path.join(TOP, "build", "zarn")])
+        try:
+            pids = [x.proc.pid, xvfb]
+            time.sleep(0.5)
+            x.press("2")
+            time.sleep(1)
+            r["title"] = cpu_share(pids, 20)
+            for k in ("Down", "Down", "Return"):
+                x.press(k)
+            # The four pages take 14.5 s and then return to the title: 13.5 s
+            # of them, then 6.5 s of a second showing.
+            first, t1 = cpu_share(pids, 13.5)
+            time.sleep(2)
+            x.press("Return")
+            second, t2 = cpu_share(pids, 6.5)
+            r["pages"] = ([(a * t1 + b * t2) / (t1 + t2) for a, b in zip(first, second)], t1 + t2)
+            x.press("space")
+            for k in ("Up", "Up", "Return"):
+                x.press(k)
+            t0 = time.monotonic()
+            r["play"] = cpu_share(pids, 20)
+            time.sleep(max(0.0, 61 - (time.monotonic() - t0)))
+            r["hwm_kb"] = int(next(l for l in open(f"/proc/{x.proc.pid}/status")
+                                   if l.startswith("VmHWM")).split()[1])
+            for k in ("Escape", "Down", "Down", "Down", "Return"):
+                x.press(k)
+            r["exit"] = x.proc.wait(timeout=30)
+        finally:
+            x.kill()
+    t = dict((l.split()[0], l.split()[1:]) for l in open(timing))
+    n, first_tick, last_tick = (int(v) for v in t["ticks"])
+    r["rate"] = ((n - 1) / ((last_tick - first_tick) / 1e9), (last_tick - first_tick) / 1e9)
+    r["to_prompt"] = (int(t["prompt"][0]) - start) / 1e6
+    r["to_title"] = (int(t["title"][0]) - int(t["answer"][0])) / 1e6
+    shutil.rmtree(folder, ignore_errors=True)
+    return r
+
+
+def main():
+    tick = tick_bench()
+    r = real_game()
+    share = tick / 0.020
+    rows = [("one tick's work, heaviest state (level index 15, 19 barrels, bonus up, "
+             "14 lost)", f"{tick * 1e6:.1f} us = {share * 100:.3f} % of 20 ms", "< 0.1 %",
+             share < 0.001)]
+    for key, name in (("title", "title screen"), ("pages", "instruction pages"), ("play", "in play")):
+        (game, xvfb), secs = r[key]
+        rows.append((f"CPU, {name} ({secs:.0f} s)", f"game {game * 100:.1f} %, Xvfb {xvfb * 100:.1f} % "
+                     "of a core", "game < 5 %", game < 0.05))
+    rate, secs = r["rate"]
+    rows.append((f"tick rate of the game loop ({secs:.0f} s)", f"{rate:.3f} Hz", "50.00 +- 0.05",
+                 abs(rate - 50) <= 0.05))
+    rows.append(("start to the mode prompt", f"{r['to_prompt']:.0f} ms", "< 100 ms",
+                 r["to_prompt"] < 100))
+    rows.append(("prompt answered to the title screen", f"{r['to_title']:.0f} ms", "", None))
+    rows.append(("peak memory (VmHWM)", f"{r['hwm_kb'] / 1024:.1f} MiB", "", None))
+    print("| measure | this machine | target | met |")
+    print("|---|---|---|---|")
+    for what, value, target, met in rows:
+        print(f"| {what} | {value} | {target} | {'' if met is None else 'yes' if met else 'NO'} |")
+    if r["exit"] != 0:
+        print(f"the game exited with {r['exit']}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
