@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#ifdef ALLEGRO_UNIX
+#include <semaphore.h>
+#endif
+
 #include "core/game_state.h"
 
 namespace {
@@ -84,8 +88,32 @@ void platform_install_keyboard_and_timer() {
 
 void platform_seed_random() { srand(static_cast<unsigned>(time(nullptr))); }
 
+namespace {
+
+void (*game_tick_handler)();
+
+#ifdef ALLEGRO_UNIX
+// Posted on every tick, so that a pass can sleep until the next one instead
+// of waking up every millisecond to look at the flag.
+sem_t tick_sem;
+bool tick_sem_ready;
+#endif
+
+void platform_tick() {
+  game_tick_handler();
+#ifdef ALLEGRO_UNIX
+  sem_post(&tick_sem);
+#endif
+}
+
+} // namespace
+
 void platform_install_tick(void (*handler)()) {
-  install_int_ex(handler, BPS_TO_TIMER(50));
+  game_tick_handler = handler;
+#ifdef ALLEGRO_UNIX
+  tick_sem_ready = sem_init(&tick_sem, 0, 0) == 0;
+#endif
+  install_int_ex(platform_tick, BPS_TO_TIMER(50));
 }
 
 int platform_install_sound(const char *config_path) {
@@ -140,34 +168,66 @@ void platform_message(const char *text) { allegro_message("%s", text); }
 
 namespace {
 
-long now_ms() {
-  using namespace std::chrono;
-  return static_cast<long>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch())
-          .count());
-}
-
-} // namespace
-
-// The loops spin by design; resting here keeps a waiting game from burning a
-// whole core without changing anything the player sees, hears or presses.
-void platform_pass(LoopId loop) {
-  static long last_pass_ms = -1;
-  if (timing_path != nullptr && loop != LOOP_GAME)
-    note_pass(loop);
-  if (loop == LOOP_GAME) {
-    // Each tick still gets exactly one step and one screen copy, and Esc is
-    // seen within a tick.
-    while (tick_flag.load() == 0)
-      rest(1);
-    if (timing_path != nullptr)
-      note_pass(loop); // the tick this pass takes
+#ifdef ALLEGRO_UNIX
+// Sleeps until a tick arrives after the call; the ticks that came before are
+// spent. A tick that comes between the draining and the wait is still
+// counted by the semaphore, so none is slept through.
+void sleep_until_tick() {
+  if (!tick_sem_ready) {
+    rest(1);
     return;
   }
+  while (sem_trywait(&tick_sem) == 0) {
+  }
+  while (sem_wait(&tick_sem) != 0 && errno == EINTR) {
+  }
+}
+
+void wait_for_flag() {
+  while (tick_flag.load() == 0)
+    sleep_until_tick();
+}
+
+// The menu and the prompt never clear the flag, and the pages clear it after
+// their step, so between their passes it is the next tick itself that counts.
+void wait_between_passes() { sleep_until_tick(); }
+#else
+void wait_for_flag() {
+  while (tick_flag.load() == 0)
+    rest(1);
+}
+
+void wait_between_passes() {
+  using namespace std::chrono;
+  static long last_pass_ms = -1;
+  auto now_ms = [] {
+    return static_cast<long>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch())
+            .count());
+  };
   long now = now_ms();
   if (now == last_pass_ms) {
     rest(1);
     now = now_ms();
   }
   last_pass_ms = now;
+}
+#endif
+
+} // namespace
+
+// The loops spin by design; waiting here keeps the game from burning a core
+// without changing anything the player sees, hears or presses: every tick
+// still gets exactly one step and one screen copy, and a pass of every loop
+// follows each tick, so the keys are looked at at least 50 times a second.
+void platform_pass(LoopId loop) {
+  if (loop != LOOP_GAME) {
+    if (timing_path != nullptr)
+      note_pass(loop);
+    wait_between_passes();
+    return;
+  }
+  wait_for_flag();
+  if (timing_path != nullptr)
+    note_pass(loop); // the tick this pass takes
 }
