@@ -40,9 +40,7 @@ def test_bench_real_game_sleeps_between_ticks():
                 before, t0 = cpu_seconds(win.proc.pid), time.monotonic()
                 time.sleep(4)
                 shares.append((cpu_seconds(win.proc.pid) - before) / (time.monotonic() - t0))
-            for k in ("Escape", "Down", "Down", "Down", "Return"):
-                win.press(k)
-            code, err = win.finish()
+            code, err = win.quit_from_game()
         finally:
             win.kill()
     assert code == 0, err

@@ -78,9 +78,7 @@ def test_memory_real_timer_and_loop_under_thread_sanitizer():
             for name in ("Down", "Left", "Up", "Right"):  # the timer thread ticks meanwhile
                 win.press(name, hold=0.6)
             time.sleep(2)
-            for name in ("Escape", "Down", "Down", "Down", "Return"):
-                win.press(name)
-            code, err = win.finish(timeout=60)
+            code, err = win.quit_from_game()
         finally:
             win.kill()
     assert "ThreadSanitizer" not in err, err[-6000:]

@@ -76,10 +76,7 @@ def test_session_window_play_instructions_quit_then_full_screen():
             assert win.size == (1024, 768) and img == title, win.size
             win.press("Return", settle=0.3)
             check_game_start(win.keep("game_start"), game, 2570)
-            win.press("Escape")
-            for name in ("Down", "Down", "Down", "Return"):
-                win.press(name)
-            code, err = win.finish()
+            code, err = win.quit_from_game()
             assert code == 0, err
         finally:
             win.kill()
@@ -123,10 +120,7 @@ def test_session_where_only_autodetection_works():
             assert win.size == (1024, 768)
             win.press("Return", settle=0.3)
             check_game_start(win.keep("game_start"), game, 2570)
-            win.press("Escape")
-            for name in ("Down", "Down", "Down", "Return"):
-                win.press(name)
-            code, err = win.finish()
+            code, err = win.quit_from_game()
             assert code == 0, err
         finally:
             win.kill()

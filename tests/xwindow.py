@@ -189,6 +189,14 @@ class Window:
         self.keep("timeout")
         raise AssertionError(f"{self.run}: not seen within {limit} s: {what}")
 
+    def quit_from_game(self):
+        """Esc, then QUIT from the title menu's first item: the exit value
+        and stderr."""
+        self.press("Escape")
+        for name in ("Down", "Down", "Down", "Return"):
+            self.press(name)
+        return self.finish()
+
     def finish(self, timeout=30):
         code = self.proc.wait(timeout=timeout)
         err = self.proc.stderr.read().decode(errors="replace")
