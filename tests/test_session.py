@@ -28,6 +28,17 @@ def check_game_start(img, expected, best):
     assert same > 0.8 * 320 * 240, f"only {same} pixels match the playfield"
 
 
+def full_screen_game_and_quit(win, title, game):
+    """From the title in full screen: a game that shows the best score kept
+    from before, Esc, QUIT."""
+    img = win.keep("title")
+    assert win.size == (1024, 768) and img == title, win.size
+    win.press("Return", settle=0.3)
+    check_game_start(win.keep("game_start"), game, 2570)
+    code, err = win.quit_from_game()
+    assert code == 0, err
+
+
 def test_session_window_play_instructions_quit_then_full_screen():
     folder = scratch(hiscore=EARLIER)
     title = traced(tuple(TO_TITLE))["title"]
@@ -72,12 +83,7 @@ def test_session_window_play_instructions_quit_then_full_screen():
                          what="the mode prompt")
             win.press("1", settle=1.0)
             win.find(full=True)
-            img = win.keep("title")
-            assert win.size == (1024, 768) and img == title, win.size
-            win.press("Return", settle=0.3)
-            check_game_start(win.keep("game_start"), game, 2570)
-            code, err = win.quit_from_game()
-            assert code == 0, err
+            full_screen_game_and_quit(win, title, game)
         finally:
             win.kill()
         assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == SAVED
@@ -115,13 +121,8 @@ def test_session_where_only_autodetection_works():
         win = Window(env, folder, "autodetect", os.path.join(shim, "nowin.so"), full=True)
         try:
             # No question: the title comes straight up, full screen.
-            img = win.wait_for(lambda img: img == title, what="the title without the prompt")
-            win.keep("title")
-            assert win.size == (1024, 768)
-            win.press("Return", settle=0.3)
-            check_game_start(win.keep("game_start"), game, 2570)
-            code, err = win.quit_from_game()
-            assert code == 0, err
+            win.wait_for(lambda img: img == title, what="the title without the prompt")
+            full_screen_game_and_quit(win, title, game)
         finally:
             win.kill()
     assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == SAVED
