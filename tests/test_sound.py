@@ -8,7 +8,7 @@ The mixer brings the 22050 Hz samples up to the capture's 44100 Hz by
 interpolating, so every other capture frame is a sample's own value and the
 ones between are means of two neighbours. Which frames are which depends on
 the frame a sample started on. Compared on the in-between frames the bonus
-tune, whose arpeggio and hi-hats sit high, followed itself only to 0.78..0.98
+tune, whose arpeggio and hi-hats sit high, followed itself only to 0.71..0.99
 (those means cut its top); on its own frames it follows to 1.000. So a sample
 is compared on every second frame from the frame it starts on, and the search
 tries both parities.
