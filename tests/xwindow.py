@@ -13,7 +13,9 @@ from zarn_test import (BUILD, LANE_RUNG, LANE_X, LANE_Y, RUNG_Y, picture, read_b
                        text_image, trace)
 
 ARTEFACTS = os.path.join(BUILD, "artefacts", "session")
-DISPLAYS = range(70, 90)
+# ZARN_DISPLAYS=FIRST-LAST gives another range, for runs beside the suite's.
+_FIRST, _LAST = os.environ.get("ZARN_DISPLAYS", "70-89").split("-")
+DISPLAYS = range(int(_FIRST), int(_LAST) + 1)
 APE_X = 137
 # Where a barrel of each lane waits, and the reach that grabs it there.
 WAIT_X = [123 if x < 0 else 186 for x in LANE_X]
