@@ -29,49 +29,33 @@ void platform_pass(LoopId) {}
 
 namespace {
 
+// What a tick changes at the heaviest state, so every timed tick starts
+// from the same one.
+int *const changed[] = {
+    &ape_y,           &ape_rung,        &ape_pose,  &pose_timer, &carried,
+    &spawn_timer,     &misses,          &delivered, &score,      &top_score,
+    &bonus_time_left, &miss_anim_timer, &run_ticks};
+const int kChanged = sizeof changed / sizeof changed[0];
+
 struct Snapshot {
   BarrelSlot barrels[MAX_BARRELS];
   FlameFigure flames[2];
-  int ape_y, ape_rung, ape_pose, pose_timer, carried, spawn_timer;
-  int misses, delivered, score, top_score, bonus_time_left, miss_anim_timer;
-  int run_ticks;
+  int values[kChanged];
 };
 Snapshot heavy;
 
 void take(Snapshot &s) {
   memcpy(s.barrels, barrels, sizeof barrels);
   memcpy(s.flames, flames, sizeof flames);
-  s.ape_y = ape_y;
-  s.ape_rung = ape_rung;
-  s.ape_pose = ape_pose;
-  s.pose_timer = pose_timer;
-  s.carried = carried;
-  s.spawn_timer = spawn_timer;
-  s.misses = misses;
-  s.delivered = delivered;
-  s.score = score;
-  s.top_score = top_score;
-  s.bonus_time_left = bonus_time_left;
-  s.miss_anim_timer = miss_anim_timer;
-  s.run_ticks = run_ticks;
+  for (int i = 0; i < kChanged; i++)
+    s.values[i] = *changed[i];
 }
 
 void put_back(const Snapshot &s) {
   memcpy(barrels, s.barrels, sizeof barrels);
   memcpy(flames, s.flames, sizeof flames);
-  ape_y = s.ape_y;
-  ape_rung = s.ape_rung;
-  ape_pose = s.ape_pose;
-  pose_timer = s.pose_timer;
-  carried = s.carried;
-  spawn_timer = s.spawn_timer;
-  misses = s.misses;
-  delivered = s.delivered;
-  score = s.score;
-  top_score = s.top_score;
-  bonus_time_left = s.bonus_time_left;
-  miss_anim_timer = s.miss_anim_timer;
-  run_ticks = s.run_ticks;
+  for (int i = 0; i < kChanged; i++)
+    *changed[i] = s.values[i];
 }
 
 bool load_game() {
