@@ -166,19 +166,39 @@ void report_lost(int value, const char *why) {
   platform_message(text);
 }
 
-// Writes the bytes to a file of their own, flushes them to disk and renames
-// it over the old one. Returns null on success, else the system's reason, and
-// the old file is then as it was.
-const char *replace_hiscore_file(const char *target, const unsigned char *out,
-                                 int n, mode_t mode) {
+// Writes the bytes at the start of an open file and flushes them to disk;
+// 0 or the system's error.
+int write_flushed(int fd, const unsigned char *out, int n) {
+  for (int done = 0; done < n;) {
+    int w = static_cast<int>(
+        write(fd, out + done, static_cast<unsigned>(n - done)));
+    if (w < 0 && errno == EINTR)
+      continue;
+    if (w <= 0)
+      return w < 0 ? errno : ENOSPC;
+    done += w;
+  }
+#ifdef _WIN32
+  return _commit(fd) != 0 ? errno : 0;
+#else
+  return fsync(fd) != 0 ? errno : 0;
+#endif
+}
+
+// Writes the bytes to a file of their own and renames it over the old one;
+// 0 or the system's error, and the old file is then as it was. *made says
+// whether the folder took the new file at all.
+int replace_hiscore_file(const char *target, const unsigned char *out, int n,
+                         mode_t mode, int *made) {
   char tmp[PATH_MAX + 32];
   snprintf(tmp, sizeof tmp, "%s.%d.tmp", target, static_cast<int>(getpid()));
   // A file of this name is left from a run that was killed while saving: no
   // running game has this process's number.
   unlink(tmp);
   int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0664);
+  *made = fd >= 0;
   if (fd < 0)
-    return strerror(errno);
+    return errno;
   int err = 0;
 #ifndef _WIN32
   // The old file's bits, or 664 for a new one: the file may be shared by a
@@ -188,23 +208,8 @@ const char *replace_hiscore_file(const char *target, const unsigned char *out,
 #else
   (void)mode;
 #endif
-  for (int done = 0; err == 0 && done < n;) {
-    int w = static_cast<int>(
-        write(fd, out + done, static_cast<unsigned>(n - done)));
-    if (w < 0 && errno == EINTR)
-      continue;
-    if (w <= 0)
-      err = w < 0 ? errno : ENOSPC;
-    else
-      done += w;
-  }
-#ifdef _WIN32
-  if (err == 0 && _commit(fd) != 0)
-    err = errno;
-#else
-  if (err == 0 && fsync(fd) != 0)
-    err = errno;
-#endif
+  if (err == 0)
+    err = write_flushed(fd, out, n);
   if (close(fd) != 0 && err == 0)
     err = errno;
   if (err == 0) {
@@ -217,24 +222,38 @@ const char *replace_hiscore_file(const char *target, const unsigned char *out,
       err = errno;
 #endif
   }
-  if (err != 0) {
+  if (err != 0)
     unlink(tmp);
-    return strerror(err);
-  }
-  return nullptr;
+  return err;
 }
 
 // Under the old rule the file was opened for writing in place: where that
 // is refused (a read-only file or folder), the file keeps its content, and
 // renaming a new file over it must not get round that.
-int writable_in_place(int *err) {
+int writable_in_place() {
   int fd = open(hiscore_file, O_WRONLY | O_BINARY | O_NONBLOCK);
-  if (fd < 0) {
-    *err = errno;
-    return 0;
-  }
+  if (fd < 0)
+    return errno;
   close(fd);
-  return 1;
+  return 0;
+}
+
+// Where the folder takes no new file but the file itself may be written, it
+// is overwritten in place, which at least never empties it first.
+int rewrite_in_place(const unsigned char *out, int n) {
+  int fd = open(hiscore_file, O_WRONLY | O_BINARY | O_NONBLOCK);
+  if (fd < 0)
+    return errno;
+  int err = write_flushed(fd, out, n);
+#ifdef _WIN32
+  if (err == 0 && _chsize(fd, n) != 0)
+#else
+  if (err == 0 && ftruncate(fd, n) != 0)
+#endif
+    err = errno;
+  if (close(fd) != 0 && err == 0)
+    err = errno;
+  return err;
 }
 
 void save_locked(int value) {
@@ -266,14 +285,14 @@ void save_locked(int value) {
       realpath(hiscore_file, linked) != nullptr)
     target = linked;
 #endif
-  int err = 0;
-  const char *why = nullptr;
-  if (now.state == FILE_READ && !writable_in_place(&err))
-    why = strerror(err);
-  else
-    why = replace_hiscore_file(target, out, n, now.mode);
-  if (why != nullptr && best > stored)
-    report_lost(best, why);
+  int err = now.state == FILE_READ ? writable_in_place() : 0;
+  int made = 1;
+  if (err == 0)
+    err = replace_hiscore_file(target, out, n, now.mode, &made);
+  if (!made && now.state == FILE_READ && (err == EACCES || err == EPERM))
+    err = rewrite_in_place(out, n);
+  if (err != 0 && best > stored)
+    report_lost(best, strerror(err));
 }
 
 } // namespace
