@@ -154,7 +154,7 @@ HISCORES = [
     ("a write cut short", B500, 500, None, {"during": [lower], "limit": small_files, "box": "File too large"}),
     ("a read-only filesystem", None, 500, None, {"first": [tmpfs, put(B500)], "during": [lower, read_only],
                                                  "box": "Read-only file system"}),
-    ("a read-only file", B500, 500, None, {"user": 1, "during": [lower, chmod(HS, 0o444)],
+    ("a read-only file", B500, 500, None, {"user": 1, "during": [lower, chmod(HS, 0o444), chmod(".", 0o777)],
                                            "box": "Permission denied"}),
     ("a read-only folder", None, 100, None, {"user": 1, "during": [chmod(".", 0o555)]}),
     ("a writable file in a read-only folder", B500, 500, B500,
@@ -168,8 +168,9 @@ HISCORES = [
 ]
 
 
-def at_menu(folder, user=False, limit=None):
-    """zarn-trace waiting at the title menu (as an ordinary user: from a copy it can reach)."""
+def at_menu(folder, user=False, limit=None, wait=True):
+    """zarn-trace at the title menu, waiting there if asked (as an ordinary
+    user: from a copy it can reach)."""
     cmd = [TRACE, "-"]
     if user:
         shutil.copy(TRACE, os.path.join(folder, "zarn-trace"))
@@ -179,11 +180,14 @@ def at_menu(folder, user=False, limit=None):
                             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     proc.stdin.write(". 2\n")
     proc.stdin.flush()
-    return proc, [proc.stdout.readline(), proc.stdout.readline()]  # the prompt's pass, the menu's
+    return proc, [proc.stdout.readline(), proc.stdout.readline()] if wait else []
 
 
 def quit_game(proc, head, script=QUIT):
-    out, err = proc.communicate("\n".join(script) + "\n", timeout=20)
+    try:  # nothing may hang
+        out, err = proc.communicate("\n".join(script) + "\n", timeout=20)
+    finally:
+        proc.kill()
     return [json.loads(l) for l in head + out.splitlines()], err
 
 
@@ -196,7 +200,7 @@ def test_faults_high_score_file():
             try:
                 for hook in ([put(start)] if start is not None else []) + how.get("first", []):
                     hook(folder)
-                proc, head = at_menu(folder, how.get("user"), how.get("limit"))
+                proc, head = at_menu(folder, how.get("user"), how.get("limit"), "during" in how)
                 for hook in how.get("during", []):
                     hook(folder)
                 before, names = state(path), sorted(os.listdir(folder))
