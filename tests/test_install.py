@@ -37,21 +37,22 @@ def prefix():
     return where
 
 
-def launch(home, cwd, env=None, user=None, display=None):
-    env = dict(BASE_ENV, HOME=home, **(env or {}))
-    if display:
-        env["DISPLAY"] = display
-    cmd = [os.path.join(prefix(), "bin", "zarn")]
+def launcher(game=None):
+    """The installed launcher, or a copy of it that starts another game."""
+    path = os.path.join(prefix(), "bin", "zarn")
+    if game is None:
+        return path
+    copy = os.path.join(os.path.dirname(game), "zarn")
+    open(copy, "w").write(re.sub("game='[^']*'", f"game='{game}'", open(path).read()))
+    os.chmod(copy, 0o755)
+    return copy
+
+
+def start(cmd, home, cwd, user=None, **env):
     if user:
         cmd = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups", *cmd]
-    return env, cmd, dict(cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          text=True)
-
-
-def run_launcher(home, cwd, env=None, user=None):
-    """A launcher run with no display: the game, if started, ends at once."""
-    _, cmd, kw = launch(home, cwd, env, user)
-    return subprocess.run(cmd, timeout=60, **kw)
+    return subprocess.Popen(cmd, cwd=cwd, env=dict(BASE_ENV, HOME=home, **env), stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True)
 
 
 def tree(folder):
@@ -122,8 +123,7 @@ def test_icons_are_the_ape_from_the_pack():
 def play(env, home, cwd, keys):
     """Starts the installed launcher in the window's server, presses keys and
     returns the exit value and stderr."""
-    env, cmd, _ = launch(home, cwd, display=env["DISPLAY"])
-    win = Window(env, cwd, "installed", command=cmd)
+    win = Window(dict(BASE_ENV, HOME=home, DISPLAY=env["DISPLAY"]), cwd, "installed", command=[launcher()])
     try:
         win.wait_for(lambda img: any(img[96 * 960:104 * 960]), what="the mode prompt")
         for name in keys:
@@ -149,16 +149,15 @@ def test_installed_launcher_plays_from_anywhere_and_keeps_the_best_score():
         assert tree(home) == in_home and tree(elsewhere) == []
 
 
-def test_launchers_started_together_link_the_pack_and_keep_the_player_file():
-    # The installed launcher with a stand-in game that says where it runs
-    # when it finds the pack there, and ends with 3: passed through.
+def test_launcher_links_the_pack_keeps_a_player_file_and_refuses_unwritable_directories():
+    # A stand-in game that says where it runs when it finds the pack there,
+    # and ends with 3: passed through.
     where = tempfile.mkdtemp(prefix="zarn-stand-in-")
-    launcher, game = os.path.join(where, "zarn"), os.path.join(where, "game")
+    os.chmod(where, 0o755)
+    game = os.path.join(where, "game")
     open(game, "w").write("#!/bin/sh\n[ -r zarn.dat ] && pwd && exit 3\n")
-    text = open(os.path.join(prefix(), "bin", "zarn")).read()
-    open(launcher, "w").write(re.sub("game='[^']*'", f"game='{game}'", text))
-    for exe in (game, launcher):
-        os.chmod(exe, 0o755)
+    os.chmod(game, 0o755)
+    cmd = [launcher(game)]
     home, elsewhere = tempfile.mkdtemp(prefix="zarn-home-"), tempfile.mkdtemp(prefix="zarn-cwd-")
     data = os.path.join(home, ".local", "share", "zarn")
     os.makedirs(data)
@@ -168,10 +167,8 @@ def test_launchers_started_together_link_the_pack_and_keep_the_player_file():
     # XDG_DATA_HOME is ignored, as the XDG rules say.
     open(link, "wb").write(b"an old copy")
     for xdg in ("relative/dir", ""):
-        env = dict(BASE_ENV, HOME=home, XDG_DATA_HOME=xdg)
-        runs = [subprocess.Popen([launcher], cwd=elsewhere, env=env, stdout=subprocess.PIPE,
-                                 stderr=subprocess.PIPE, text=True) for _ in range(8)]
-        said = [(run.wait(timeout=60), *run.communicate()) for run in runs]
+        said = [(run.wait(timeout=60), *run.communicate())
+                for run in [start(cmd, home, elsewhere, XDG_DATA_HOME=xdg) for _ in range(8)]]
         assert all(r[:2] == (3, data + "\n") for r in said), said
         assert os.readlink(link) == os.path.join(prefix(), "share/zarn/zarn.dat")
         assert xdg == "" or any("moved your " + link in r[2] for r in said), said
@@ -180,27 +177,20 @@ def test_launchers_started_together_link_the_pack_and_keep_the_player_file():
     kept = [n for n in os.listdir(data) if n != "zarn.dat"]
     assert kept and all(open(os.path.join(data, n), "rb").read() == b"an old copy" for n in kept)
     assert tree(elsewhere) == [] and all(n.startswith("zarn.dat.") for n in kept)
+    run = start(cmd + ["--help"], home, elsewhere)
+    assert run.wait(timeout=60) == 2 and "takes no options" in run.communicate()[1]
 
-    proc = subprocess.run([launcher, "--help"], env=dict(BASE_ENV, HOME=home), capture_output=True,
-                          text=True, timeout=60)
-    assert proc.returncode == 2 and "takes no options" in proc.stderr
-
-
-def test_unwritable_data_directory_is_refused_before_the_game_starts():
-    nobody = 65534
-    # A HOME the player cannot write in, so the directory cannot be made...
-    home = tempfile.mkdtemp(prefix="zarn-home-")
-    os.chmod(home, 0o755)
-    # ...and a data directory that exists but belongs to someone else.
-    xdg = tempfile.mkdtemp(prefix="zarn-xdg-")
-    os.chmod(xdg, 0o755)
+    # An ordinary user's HOME they cannot write in, so the directory cannot
+    # be made, and a data directory that belongs to someone else.
+    home, xdg = tempfile.mkdtemp(prefix="zarn-home-"), tempfile.mkdtemp(prefix="zarn-xdg-")
+    for folder in (home, xdg):
+        os.chmod(folder, 0o755)
     os.mkdir(os.path.join(xdg, "zarn"), 0o755)
     for env, message in (({}, f"cannot make the data directory {home}/.local/share/zarn"),
                          ({"XDG_DATA_HOME": xdg}, f"cannot write to the data directory {xdg}/zarn")):
-        proc = run_launcher(home, "/", env=env, user=nobody)
-        assert proc.returncode == 1, (proc.returncode, proc.stderr)
-        # Only the launcher's line: the game, started, would add its own.
-        assert proc.stderr == f"zarn: {message}\n", proc.stderr
+        run = start(cmd, home, "/", user=65534, **env)
+        # Only the launcher's line: the game, started, would say where it runs.
+        assert (run.wait(timeout=60), *run.communicate()) == (1, "", f"zarn: {message}\n")
     assert tree(home) == [] and tree(xdg) == ["zarn"]
 
 
