@@ -104,12 +104,8 @@ def small_files():
     signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
 
 
-def put(data, name=HS):
-    return lambda f: open(os.path.join(f, name), "wb").write(data)
-
-
-def chmod(name, mode):
-    return lambda f: os.chmod(os.path.join(f, name), mode)
+put = lambda data, name=HS: lambda f: open(os.path.join(f, name), "wb").write(data)
+chmod = lambda name, mode: lambda f: os.chmod(os.path.join(f, name), mode)
 
 
 def tmpfs(f):

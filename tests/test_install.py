@@ -120,33 +120,26 @@ def test_icons_are_the_ape_from_the_pack():
                 assert p == c or (c is None and p[3] == 0), (size, x, y, p, c)
 
 
-def play(env, home, cwd, keys):
-    """Starts the installed launcher in the window's server, presses keys and
-    returns the exit value and stderr."""
-    win = Window(dict(BASE_ENV, HOME=home, DISPLAY=env["DISPLAY"]), cwd, "installed", command=[launcher()])
-    try:
-        win.wait_for(lambda img: any(img[96 * 960:104 * 960]), what="the mode prompt")
-        for name in keys:
-            win.press(name)
-        return win.finish()
-    finally:
-        win.kill()
-
-
 def test_installed_launcher_plays_from_anywhere_and_keeps_the_best_score():
-    quit_keys = ["Down", "Down", "Down", "Return"]  # from the menu's first item to QUIT
+    # No XDG variables, so the data directory is made under HOME.
+    home, elsewhere = tempfile.mkdtemp(prefix="zarn-home-"), tempfile.mkdtemp(prefix="zarn-cwd-")
     with xserver() as env:
-        # First start: no XDG variables, so the data directory is made under HOME.
-        home, elsewhere = tempfile.mkdtemp(prefix="zarn-home-"), tempfile.mkdtemp(prefix="zarn-cwd-")
-        code, err = play(env, home, elsewhere, ["2", *quit_keys])
-        assert code == 0, err
-        data = os.path.join(home, ".local", "share", "zarn")
-        assert os.readlink(os.path.join(data, "zarn.dat")) == os.path.join(prefix(), "share/zarn/zarn.dat")
-        assert open(os.path.join(data, "hiscore.zrn"), "rb").read() == b"\x64\x00\x00\x00"
-        # Nothing lands outside the data directory.
-        in_home = [".local", ".local/share", ".local/share/zarn", ".local/share/zarn/hiscore.zrn",
-                   ".local/share/zarn/zarn.dat"]
-        assert tree(home) == in_home and tree(elsewhere) == []
+        win = Window(dict(BASE_ENV, HOME=home, DISPLAY=env["DISPLAY"]), elsewhere, "installed",
+                     command=[launcher()])
+        try:
+            win.wait_for(lambda img: any(img[96 * 960:104 * 960]), what="the mode prompt")
+            for name in ["2", "Down", "Down", "Down", "Return"]:  # a window, then QUIT
+                win.press(name)
+            code, err = win.finish()
+        finally:
+            win.kill()
+    assert code == 0, err
+    data = os.path.join(home, ".local", "share", "zarn")
+    assert os.readlink(os.path.join(data, "zarn.dat")) == os.path.join(prefix(), "share/zarn/zarn.dat")
+    assert open(os.path.join(data, "hiscore.zrn"), "rb").read() == b"\x64\x00\x00\x00"
+    # Nothing lands outside the data directory.
+    assert tree(home) == [".local", ".local/share", ".local/share/zarn", ".local/share/zarn/hiscore.zrn",
+                          ".local/share/zarn/zarn.dat"] and tree(elsewhere) == []
 
 
 def test_launcher_links_the_pack_keeps_a_player_file_and_refuses_unwritable_directories():
