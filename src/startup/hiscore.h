@@ -1,9 +1,13 @@
 #ifndef ZARN_HISCORE_H
 #define ZARN_HISCORE_H
 
-// The stored best score, or 100 when there is none to read.
+// The stored best score, or 100 when there is none to read. A file that
+// exists but can't be read is said on stderr and left alone by the save.
 int load_hiscore();
-// Nothing is written when the file can't be opened for writing.
+// Stores the larger of value and the score the file holds now, replacing the
+// file only once the new one is on disk; a failure that loses a better score
+// is said in a message box. Does nothing before load_hiscore, and may be
+// called at any moment after it.
 void save_hiscore(int value);
 
 #endif

@@ -35,8 +35,12 @@ int32_t expected(const uint8_t *data, size_t size) {
 
 } // namespace
 
+// A save here never has a reason to fail.
+void platform_message(const char *) { abort(); }
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  char dir[] = "/tmp/zarn-fuzz-hiscore-XXXXXX";
+  // Every save is flushed to disk: in memory that costs nothing.
+  char dir[] = "/dev/shm/zarn-fuzz-hiscore-XXXXXX";
   if (mkdtemp(dir) == nullptr || chdir(dir) != 0)
     abort();
   return 0;
