@@ -6,6 +6,8 @@
 
 #include <allegro.h>
 
+#include "startup/pack_catalogue.h"
+
 #include <atomic>
 
 struct LevelParams {
@@ -113,41 +115,6 @@ extern SAMPLE *snd_gameover;
 extern SAMPLE *snd_bonus_get;
 extern SAMPLE *snd_instr_music;
 extern PALETTE mode_palette;
-
-// Indices into the resource pack.
-enum PackIndex {
-  OBJ_APE_CLIMB = 0,
-  OBJ_APE_STAND = 2,
-  OBJ_APE_REACH_RIGHT = 3,
-  OBJ_APE_REACH_LEFT = 4,
-  OBJ_APE_LYING = 5,
-  OBJ_APE_FALLING = 7,
-  OBJ_BONUS_1 = 8,
-  OBJ_MISS_ICON = 10,
-  OBJ_FIGURE = 12,
-  OBJ_FONT = 14,
-  OBJ_PLAYFIELD = 15,
-  OBJ_CURSOR = 16,
-  OBJ_HEART = 17,
-  OBJ_LADY = 18,
-  OBJ_LADY_USUAL = 19,
-  OBJ_PALETTE = 20,
-  OBJ_SND_BONUS_MUSIC = 21,
-  OBJ_SND_LOST = 22,
-  OBJ_SND_START = 24,
-  OBJ_SND_INSTR_MUSIC = 26,
-  OBJ_SND_MUSIC = 27,
-  OBJ_SND_GAMEOVER = 28,
-  OBJ_SND_CLICK = 29,
-  OBJ_SND_HANDOVER = 30,
-  OBJ_SND_BONUS_GET = 31,
-  OBJ_SND_CLEAR = 32,
-  OBJ_TITLE = 33,
-  OBJ_BARREL_ROLL = 34,
-  OBJ_BARREL_HELD = 38,
-  OBJ_STACK_BARREL = 39,
-  PACK_OBJECTS = 40
-};
 
 inline BITMAP *pack_bitmap(int index) {
   return static_cast<BITMAP *>(pack[index].dat);

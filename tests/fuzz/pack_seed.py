@@ -11,50 +11,41 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import catalogue  # noqa: E402
 
-def bmp(path, w, h):
+
+def bmp(w, h):
     stride = (w + 3) & ~3
     pixels = b"".join(bytes((x + y) % 3 for x in range(w)) + bytes(stride - w) for y in range(h))
     palette = b"".join(bytes((i, i, i, 0)) for i in range(256))
     off = 14 + 40 + len(palette)
     head = b"BM" + struct.pack("<IHHI", off + len(pixels), 0, 0, off)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(pixels), 0, 0, 256, 0)
-    open(path, "wb").write(head + info + palette + pixels)
+    return head + struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(pixels), 0, 0, 256, 0) + \
+        palette + pixels
 
 
-def wav(path):
+def wav():
     data = bytes((128, 140, 128, 116))
     fmt = struct.pack("<HHIIHH", 1, 1, 11025, 11025, 1, 8)
     body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack(
         "<I", len(data)) + data
-    open(path, "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
+    return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
 def main(build, out):
     stage = os.path.join(build, "data", "pack")
+    made = {"BITMAP": ("BMP", "bmp", lambda: bmp(2, 2)), "SAMPLE": ("SAMP", "wav", wav),
+            "ANY": ("DATA", "bin", lambda: b"\0"),
+            "FONT": ("FONT", "fnt", lambda: open(os.path.join(stage, "14_font.fnt"), "rb").read()),
+            "PALETTE": ("PAL", "bmp", lambda: open(os.path.join(stage, "20_palette.bmp"), "rb").read())}
     tmp = tempfile.mkdtemp(prefix="zarn-seed-")
-    groups = {"BMP": [], "FONT": [], "PAL": [], "SAMP": [], "DATA": []}
-    for i in range(40):
-        if i == 14:
-            name = "14.fnt"
-            shutil.copy(os.path.join(stage, "14_font.fnt"), os.path.join(tmp, name))
-            groups["FONT"].append(name)
-        elif i == 20:
-            name = "20.bmp"
-            shutil.copy(os.path.join(stage, "20_palette.bmp"), os.path.join(tmp, name))
-            groups["PAL"].append(name)
-        elif i in (23, 25):
-            name = f"{i}.bin"
-            open(os.path.join(tmp, name), "wb").write(b"\0")
-            groups["DATA"].append(name)
-        elif 21 <= i <= 32:
-            name = f"{i}.wav"
-            wav(os.path.join(tmp, name))
-            groups["SAMP"].append(name)
-        else:
-            name = f"{i:02d}.bmp"
-            bmp(os.path.join(tmp, name), 2, 2)
-            groups["BMP"].append(name)
+    groups = {}
+    for index, _, kind, _, _, _ in catalogue.objects():
+        dat_type, ext, make = made[kind]
+        name = f"{index:02d}.{ext}"
+        open(os.path.join(tmp, name), "wb").write(make())
+        groups.setdefault(dat_type, []).append(name)
     for kind, names in groups.items():
         subprocess.run(["dat", "-a", "-n1", "-s1", "-c0", "-t", kind, "seed.dat", *names],
                        cwd=tmp, check=True, capture_output=True)
