@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     abort();
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
-  packfile_password("qev");
+  packfile_password(ZARN_PACK_PASSWORD);
   canvas = create_bitmap(320, 240);
   return 0;
 }
