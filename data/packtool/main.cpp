@@ -1,9 +1,12 @@
 // Turns the text sources under data/ into the files the `dat` tool packs:
 // one file per object, named NN_what.ext so the pack keeps index NN, and a
-// list (pack.lst) of "TYPE FILE" lines telling dat how to read each.
+// list (pack.lst) of "TYPE FILE" lines telling dat how to read each; or
+// draws the application icons from the standing ape.
 //
 //   zarn_packtool SOURCE_DIR OUT_DIR
+//   zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME
 #include "font.h"
+#include "icons.h"
 #include "image.h"
 #include "scenes.h"
 #include "sound.h"
@@ -136,15 +139,26 @@ int run(const fs::path &src, const fs::path &out) {
   return 0;
 }
 
+int icons(const fs::path &src, const std::string &dir,
+          const std::string &name) {
+  const Palette pal = Palette::load((src / "palette.txt").string());
+  Art art;
+  load_art_file((src / "art" / "ape.txt").string(), pal, art);
+  write_icons(art.at("02_ape_stand"), pal, dir, name);
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3) {
-    std::cerr << "usage: zarn_packtool SOURCE_DIR OUT_DIR\n";
+  const bool icon_mode = argc == 5 && std::string(argv[1]) == "--icons";
+  if (argc != 3 && !icon_mode) {
+    std::cerr << "usage: zarn_packtool SOURCE_DIR OUT_DIR\n"
+                 "       zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME\n";
     return 2;
   }
   try {
-    return run(argv[1], argv[2]);
+    return icon_mode ? icons(argv[2], argv[3], argv[4]) : run(argv[1], argv[2]);
   } catch (const std::exception &e) {
     std::cerr << "zarn_packtool: " << e.what() << '\n';
     return 1;
