@@ -72,7 +72,7 @@ def opaque_box(rows, keep):
 
 def test_install_tree_launcher_paths_and_validators():
     root = prefix()
-    for path in ["bin/zarn", "libexec/zarn/zarn", "share/zarn/zarn.dat", "share/man/man6/zarn.6",
+    for path in ["bin/zarn", "libexec/zarn/zarn", "share/zarn/zarn.dat", "share/man/man6/zarn.6.gz", "share/doc/zarn/copyright",
                  f"share/applications/{APP}.desktop", f"share/metainfo/{APP}.metainfo.xml",
                  *(f"share/icons/hicolor/{s}x{s}/apps/{APP}.png" for s in SIZES)]:
         assert os.path.isfile(os.path.join(root, path)), path
@@ -92,7 +92,7 @@ def test_install_tree_launcher_paths_and_validators():
     assert "Exec=zarn" in desktop and f"Icon={APP}" in desktop
     assert "Categories=Game;ArcadeGame;" in desktop
     # groff's warnings catch a broken macro or escape in the man page.
-    page = subprocess.run(["groff", "-man", "-Tutf8", "-P-cbou", "-ww", "share/man/man6/zarn.6"], cwd=root,
+    page = subprocess.run("zcat share/man/man6/zarn.6.gz | groff -man -Tutf8 -P-cbou -ww", shell=True, cwd=root,
                           capture_output=True, text=True, timeout=60)
     assert page.returncode == 0 and page.stderr == "", page.stderr
     assert "XDG_DATA_HOME" in page.stdout and "hiscore.zrn" in page.stdout
@@ -234,7 +234,7 @@ def test_debian_package_holds_the_game_and_needs_allegro():
     files = {l.split()[-1].lstrip(".") for l in subprocess.run(
         ["dpkg-deb", "-c", deb], capture_output=True, text=True, check=True).stdout.splitlines()}
     for path in ["/usr/bin/zarn", "/usr/libexec/zarn/zarn", "/usr/share/zarn/zarn.dat",
-                 "/usr/share/man/man6/zarn.6", f"/usr/share/applications/{APP}.desktop",
+                 "/usr/share/man/man6/zarn.6.gz", f"/usr/share/applications/{APP}.desktop",
                  f"/usr/share/metainfo/{APP}.metainfo.xml",
                  *(f"/usr/share/icons/hicolor/{s}x{s}/apps/{APP}.png" for s in SIZES)]:
         assert path in files, path
