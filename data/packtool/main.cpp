@@ -5,6 +5,7 @@
 //
 //   zarn_packtool SOURCE_DIR OUT_DIR
 //   zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME
+#include "checks.h"
 #include "font.h"
 #include "icons.h"
 #include "image.h"
@@ -85,6 +86,7 @@ int run(const fs::path &src, const fs::path &out) {
     load_art_file(p.string(), pal, art);
   art["15_playfield"] = make_playfield(pal);
   art["33_title"] = make_title(art, pal);
+  check_pictures(art, pal);
 
   std::map<int, std::pair<std::string, std::string>>
       objects; // index -> type, file
@@ -123,7 +125,9 @@ int run(const fs::path &src, const fs::path &out) {
   add("23_unused.bin", "DATA", {0});
   add("25_unused.bin", "DATA", {0});
 
-  for (const Sound &s : make_sounds())
+  const std::vector<Sound> sounds = make_sounds();
+  check_sounds(sounds);
+  for (const Sound &s : sounds)
     add(s.name + ".wav", "SAMP", encode_wav(s.pcm));
 
   for (const PackObject &o : pack_catalogue)
