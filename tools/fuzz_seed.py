@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Writes the pack fuzz target's seed: the smallest pack the game accepts (every
-picture 2x2, every sample four bytes), as the bytes inside the packfile layer,
-which the target wraps with the game's password itself. Uses the library's dat
-tool and the font and palette of a built pack stage.
-Usage: pack_seed.py BUILD_DIR OUT_FILE"""
+"""Writes the pack fuzz target's seed (tests/fuzz/corpus/pack/smallest): the
+smallest pack the game accepts, one object for every row of the catalogue
+(every picture 2x2, every sample four bytes), as the bytes inside the
+packfile layer, which the target wraps with the game's password itself. Uses
+the library's dat tool and the font and palette of a built pack stage.
+Usage: fuzz_seed.py BUILD_DIR OUT_FILE"""
 import os
 import shutil
 import struct
@@ -11,8 +12,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-import catalogue  # noqa: E402
+import catalogue
 
 
 def bmp(w, h):
