@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <unistd.h>
 
 #include "core/game_state.h"
