@@ -1,5 +1,6 @@
 # Packs the files zarn_packtool wrote into one datafile.
-#   cmake -DDAT=dat -DSETARCH=setarch -DSTAGE=DIR -DOUTPUT=FILE -P make_pack.cmake
+#   cmake -DDAT=dat -DSETARCH=setarch -DPASSWORD=WORD -DSTAGE=DIR -DOUTPUT=FILE
+#         -P make_pack.cmake
 #
 # The same sources must give the same bytes, wherever and by whom it is built:
 # - dat runs inside STAGE on bare file names, so no path of the build tree
@@ -10,13 +11,11 @@
 #   a fixed byte, and `setarch -R` turns off address randomisation.
 cmake_minimum_required(VERSION 3.16)
 
-foreach(var DAT SETARCH STAGE OUTPUT)
+foreach(var DAT SETARCH PASSWORD STAGE OUTPUT)
   if(NOT ${var})
     message(FATAL_ERROR "make_pack.cmake needs -D${var}=...")
   endif()
 endforeach()
-
-set(PASSWORD qev)
 
 execute_process(COMMAND uname -m OUTPUT_VARIABLE arch OUTPUT_STRIP_TRAILING_WHITESPACE
                 RESULT_VARIABLE status)

@@ -59,7 +59,7 @@ def cut(n):
 PACKS = [("missing", None, "refused", ""),
          # One object: refused for its size under the game's password, as
          # unreadable under another; the password made the difference.
-         ("too short", one_object("qev"), "refused", "the game needs 40"),
+         ("too short", one_object(open(os.path.join(BUILD, "pack-password")).read()), "refused", "the game needs 40"),
          ("wrong password", one_object("other"), "refused", "wrong password"),
          ("a picture's slot holds data", replaced(15), "refused", ""),
          ("the last object gone", replaced(39, add=False), "refused", ""),

@@ -18,7 +18,8 @@ TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 APP = "org.example.zarn"
 SIZES = (16, 32, 48, 64, 128, 256)
 # Every file an installation holds, under its prefix.
-INSTALLED = ["bin/zarn", "libexec/zarn/zarn", "share/zarn/zarn.dat", "share/man/man6/zarn.6",
+INSTALLED = ["bin/zarn", "libexec/zarn/zarn", "share/zarn/zarn.dat", "share/man/man6/zarn.6.gz",
+             "share/doc/zarn/copyright",
              f"share/applications/{APP}.desktop", f"share/metainfo/{APP}.metainfo.xml",
              *(f"share/icons/hicolor/{s}x{s}/apps/{APP}.png" for s in SIZES)]
 # The launcher's environment: nothing of the caller's, so neither its HOME
@@ -93,7 +94,7 @@ def test_install_tree_launcher_paths_and_validators():
     assert "Exec=zarn" in desktop and f"Icon={APP}" in desktop
     assert "Categories=Game;ArcadeGame;" in desktop
     # groff's warnings catch a broken macro or escape in the man page.
-    page = subprocess.run(["groff", "-man", "-Tutf8", "-P-cbou", "-ww", "share/man/man6/zarn.6"], cwd=root,
+    page = subprocess.run("zcat share/man/man6/zarn.6.gz | groff -man -Tutf8 -P-cbou -ww", shell=True, cwd=root,
                           capture_output=True, text=True, timeout=60)
     assert page.returncode == 0 and page.stderr == "", page.stderr
     assert "XDG_DATA_HOME" in page.stdout and "hiscore.zrn" in page.stdout

@@ -20,6 +20,7 @@ def build_pack(source, work):
     for cmd in ([os.path.join(BUILD, "data", "zarn_packtool"), source, stage],
                 ["cmake", "-DDAT=" + cache["ZARN_DAT:FILEPATH"],
                  "-DSETARCH=" + cache["ZARN_SETARCH:FILEPATH"],
+                 "-DPASSWORD=" + open(os.path.join(BUILD, "pack-password")).read(),
                  "-DSTAGE=" + stage, "-DOUTPUT=" + out, "-P", os.path.join(DATA, "make_pack.cmake")]):
         step = subprocess.run(cmd, capture_output=True, text=True, timeout=60)
         if step.returncode != 0:

@@ -70,7 +70,7 @@ def text_image(text, colour):
 
 def dat(pack, *args):
     """The library's dat tool on a pack of the game's password."""
-    return subprocess.run(["dat", pack, "-007", "qev", *args], stdin=subprocess.DEVNULL, text=True,
+    return subprocess.run(["dat", pack, "-007", open(os.path.join(BUILD, "pack-password")).read(), *args], stdin=subprocess.DEVNULL, text=True,
                           capture_output=True, check=True, timeout=60, cwd=os.path.dirname(pack)).stdout
 
 

@@ -2,16 +2,24 @@
 # Installs what the build needs (Debian packages, only those missing) and
 # builds the game, plus the checking builds asked for:
 #   setup.sh [--asan] [--tsan] [--fuzz]
+#   setup.sh --packages    only installs the packages the game itself needs
 # --asan: everything with AddressSanitizer and UndefinedBehaviorSanitizer
 # --tsan: the real program with ThreadSanitizer (build-tsan)
 # --fuzz: the libFuzzer targets, built with clang (build-fuzz)
+# Installing needs root; building does not, and should not be done as root
+# in a tree a player builds in (tools/play.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(cmake g++ make pkg-config liballegro4-dev libgtest-dev python3
+# The game needs only these; the rest are for the tests and the checks.
+game_packages=(cmake g++ make pkg-config liballegro4-dev)
+packages=("${game_packages[@]}" libgtest-dev python3
           xvfb xdotool imagemagick x11-utils sox clang-format
           desktop-file-utils appstream dpkg-dev groff-base
           valgrind clang-14 libclang-rt-14-dev libbenchmark-dev)
+if [ "${1:-}" = --packages ]; then
+  packages=("${game_packages[@]}")
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
@@ -27,6 +35,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+[ "${1:-}" = --packages ] && exit 0
 
 jobs=$(nproc 2>/dev/null || echo 2)
 # build DIR [CMAKE_OPTION...] [-- TARGET...]: only the targets named, if any.
@@ -39,7 +48,7 @@ build() {
   cmake -S "$top" -B "$top/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
   cmake --build "$top/$dir" -j"$jobs" "${targets[@]}" >/dev/null
 }
-build build
+build build -DBUILD_TESTING=ON
 for arg in "$@"; do
   case $arg in
   --asan) build build-asan -DZARN_SANITIZE=ON ;;

@@ -1,12 +1,17 @@
 // Turns the text sources under data/ into the files the `dat` tool packs:
 // one file per object, named NN_what.ext so the pack keeps index NN, and a
-// list (pack.lst) of "TYPE FILE" lines telling dat how to read each.
+// list (pack.lst) of "TYPE FILE" lines telling dat how to read each; or
+// draws the application icons from the standing ape.
 //
 //   zarn_packtool SOURCE_DIR OUT_DIR
+//   zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME
+#include "checks.h"
 #include "font.h"
+#include "icons.h"
 #include "image.h"
 #include "scenes.h"
 #include "sound.h"
+#include "startup/pack_catalogue.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,26 +25,36 @@ using namespace pack;
 
 namespace {
 
-constexpr int kObjects = 40;
+// The dat tool's name for each of the catalogue's types.
+const char *dat_type(PackType type) {
+  switch (type) {
+  case PACK_BITMAP:
+    return "BMP";
+  case PACK_FONT:
+    return "FONT";
+  case PACK_PALETTE:
+    return "PAL";
+  case PACK_SAMPLE:
+    return "SAMP";
+  case PACK_ANY:
+    break;
+  }
+  return "DATA";
+}
 
-struct Size {
-  int w, h;
-  bool exact;
-};
-
-// What the game's drawing code relies on, so a mistake shows up here and
-// not as a clipped sprite on screen.
-const std::map<int, Size> kSizes = {
-    {0, {48, 40, true}},   {1, {48, 40, true}},    {2, {48, 40, true}},
-    {3, {48, 40, true}},   {4, {48, 40, true}},    {5, {48, 40, true}},
-    {6, {48, 40, true}},   {7, {48, 40, true}},    {8, {16, 16, true}},
-    {9, {16, 16, true}},   {10, {15, 16, false}},  {11, {15, 16, false}},
-    {12, {16, 23, false}}, {13, {16, 23, false}},  {15, {320, 240, true}},
-    {16, {6, 6, false}},   {17, {12, 10, false}},  {18, {16, 22, true}},
-    {19, {16, 22, true}},  {33, {320, 240, true}}, {34, {14, 10, true}},
-    {35, {14, 10, true}},  {36, {14, 10, true}},   {37, {14, 10, true}},
-    {38, {14, 12, true}},  {39, {10, 16, false}},
-};
+// Holds a picture to its size in the catalogue, so a mistake shows up here
+// and not as a clipped sprite on screen.
+void check_size(const std::string &name, const Image &img,
+                const PackObject &want) {
+  const bool cut = want.fit == FIT_CUT;
+  if (want.fit == FIT_NONE || (cut ? img.w >= want.w && img.h >= want.h
+                                   : img.w == want.w && img.h == want.h))
+    return;
+  throw SourceError(name + " is " + std::to_string(img.w) + "x" +
+                    std::to_string(img.h) + ", the game wants " +
+                    (cut ? "at least " : "") + std::to_string(want.w) + "x" +
+                    std::to_string(want.h));
+}
 
 void write_file(const fs::path &path, const std::vector<uint8_t> &bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -71,17 +86,21 @@ int run(const fs::path &src, const fs::path &out) {
     load_art_file(p.string(), pal, art);
   art["15_playfield"] = make_playfield(pal);
   art["33_title"] = make_title(art, pal);
+  check_pictures(art, pal);
 
   std::map<int, std::pair<std::string, std::string>>
       objects; // index -> type, file
   auto add = [&](const std::string &name, const std::string &type,
                  const std::vector<uint8_t> &bytes) {
     const int index = index_of(name);
-    if (index < 0 || index >= kObjects)
+    if (index < 0 || index >= PACK_OBJECTS)
       throw SourceError(name + ": no object index in the name");
     if (objects.count(index))
       throw SourceError(name + ": index " + std::to_string(index) +
                         " is taken by " + objects[index].second);
+    if (type != dat_type(pack_catalogue[index].type))
+      throw SourceError(name + ": object " + std::to_string(index) +
+                        " must be " + dat_type(pack_catalogue[index].type));
     write_file(out / name, bytes);
     objects[index] = {type, name};
   };
@@ -90,17 +109,8 @@ int run(const fs::path &src, const fs::path &out) {
     const int index = index_of(name);
     if (index < 0)
       continue; // a part of something larger, not an object of its own
-    auto need = kSizes.find(index);
-    if (need != kSizes.end()) {
-      const Size &s = need->second;
-      if (s.exact ? (img.w != s.w || img.h != s.h)
-                  : (img.w < s.w || img.h < s.h))
-        throw SourceError(name + " is " + std::to_string(img.w) + "x" +
-                          std::to_string(img.h) + ", the game wants " +
-                          (s.exact ? "" : "at least ") + std::to_string(s.w) +
-                          "x" + std::to_string(s.h));
-    }
     add(name + ".bmp", "BMP", encode_bmp(img, pal));
+    check_size(name, img, pack_catalogue[index]);
   }
 
   add("14_font.fnt", "FONT", load_font((src / "font.txt").string()));
@@ -115,12 +125,15 @@ int run(const fs::path &src, const fs::path &out) {
   add("23_unused.bin", "DATA", {0});
   add("25_unused.bin", "DATA", {0});
 
-  for (const Sound &s : make_sounds())
+  const std::vector<Sound> sounds = make_sounds();
+  check_sounds(sounds);
+  for (const Sound &s : sounds)
     add(s.name + ".wav", "SAMP", encode_wav(s.pcm));
 
-  for (int i = 0; i < kObjects; i++)
-    if (!objects.count(i))
-      throw SourceError("nothing makes object " + std::to_string(i));
+  for (const PackObject &o : pack_catalogue)
+    if (!objects.count(o.index))
+      throw SourceError("nothing makes object " + std::to_string(o.index) +
+                        " (" + o.name + ")");
 
   std::ofstream list(out / "pack.lst");
   for (const auto &[index, entry] : objects)
@@ -130,15 +143,26 @@ int run(const fs::path &src, const fs::path &out) {
   return 0;
 }
 
+int icons(const fs::path &src, const std::string &dir,
+          const std::string &name) {
+  const Palette pal = Palette::load((src / "palette.txt").string());
+  Art art;
+  load_art_file((src / "art" / "ape.txt").string(), pal, art);
+  write_icons(art.at("02_ape_stand"), pal, dir, name);
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3) {
-    std::cerr << "usage: zarn_packtool SOURCE_DIR OUT_DIR\n";
+  const bool icon_mode = argc == 5 && std::string(argv[1]) == "--icons";
+  if (argc != 3 && !icon_mode) {
+    std::cerr << "usage: zarn_packtool SOURCE_DIR OUT_DIR\n"
+                 "       zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME\n";
     return 2;
   }
   try {
-    return run(argv[1], argv[2]);
+    return icon_mode ? icons(argv[2], argv[3], argv[4]) : run(argv[1], argv[2]);
   } catch (const std::exception &e) {
     std::cerr << "zarn_packtool: " << e.what() << '\n';
     return 1;

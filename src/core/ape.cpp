@@ -1,7 +1,7 @@
 #include "core/game_state.h"
 
 int ape_input() {
-  ape_pose = 2;
+  ape_pose = OBJ_APE_STAND;
   // The latch is only ever cleared here: a key still held from the menu is
   // ignored until all four arrows have been up once.
   if (key[KEY_UP] != 0) {
@@ -22,12 +22,12 @@ int ape_input() {
   }
   if (key[KEY_LEFT] != 0) {
     if (key_latch == 0)
-      ape_pose = 4;
+      ape_pose = OBJ_APE_REACH_LEFT;
     return 1;
   }
   if (key[KEY_RIGHT] != 0) {
     if (key_latch == 0)
-      ape_pose = 3;
+      ape_pose = OBJ_APE_REACH_RIGHT;
     return 1;
   }
   key_latch = 0;
@@ -41,9 +41,9 @@ void walk_anim() {
   }
   pose_timer = 5;
   if (game_over == 1)
-    ape_pose = (ape_pose == 5) ? 6 : 5;
+    ape_pose = (ape_pose == OBJ_APE_LYING) ? OBJ_APE_LYING_2 : OBJ_APE_LYING;
   else
-    ape_pose = (ape_pose == 0) ? 1 : 0;
+    ape_pose = (ape_pose == OBJ_APE_CLIMB) ? OBJ_APE_CLIMB_2 : OBJ_APE_CLIMB;
 }
 
 namespace {
@@ -52,13 +52,13 @@ void hand_over() {
   sfx_play(snd_handover, 0);
   score += 10;
   handover_slot = carried - 1;
-  carried = 0;
+  carried = CARRIED_NONE;
   BarrelSlot &b = barrels[handover_slot];
   // step_timer is left alone: the first travel step comes after the roll
   // delay the barrel still holds.
   b.x = 124;
   b.y = 63;
-  b.state = 4;
+  b.state = BARREL_TRAVELLING;
   b.frame = 0;
   b.sprite = pack_bitmap(OBJ_BARREL_ROLL + b.frame);
 }
@@ -74,7 +74,8 @@ void play_step() {
     ape_y -= 2;
     walk_anim();
   }
-  if (ape_rung == 2 && carried > 0 && ape_pose == 4)
+  if (ape_rung == 2 && carried != CARRIED_NONE &&
+      ape_pose == OBJ_APE_REACH_LEFT)
     hand_over();
 }
 
@@ -87,7 +88,7 @@ void game_over_step() {
       clear_keybuf();
   }
   if (ape_y <= 199) {
-    ape_pose = 7;
+    ape_pose = OBJ_APE_FALLING;
     ape_y++;
     clear_keybuf();
   } else {

@@ -4,7 +4,7 @@
 
 int lane_in_use(int lane) {
   for (int i = 0; i < cur_params.barrel_slots; i++)
-    if (barrels[i].state > 0 && barrels[i].lane == lane)
+    if (barrels[i].state != BARREL_FREE && barrels[i].lane == lane)
       return -1;
   return lane;
 }
@@ -12,7 +12,7 @@ int lane_in_use(int lane) {
 void spawn_barrel() {
   int slot = -1;
   for (int i = 0; i < cur_params.barrel_slots; i++) {
-    if (barrels[i].state == 0) {
+    if (barrels[i].state == BARREL_FREE) {
       slot = i;
       break;
     }
@@ -23,7 +23,7 @@ void spawn_barrel() {
   // Marked live before the lane is drawn, so on the early levels the slot's
   // own previous lane counts as taken too. frame, step_timer and sprite are
   // inherited from the slot's previous barrel.
-  b.state = 1;
+  b.state = BARREL_ROLLING;
   int lane;
   if (level > 4) {
     lane = rand() % 8 + 0;
@@ -57,15 +57,15 @@ void clear_level() {
   clear_countdown = 200;
   cheer_timer = 0;
   for (int i = 0; i < cur_params.barrel_slots; i++)
-    barrels[i].state = 0;
-  carried = 0;
+    barrels[i].state = BARREL_FREE;
+  carried = CARRIED_NONE;
   score += 100;
 }
 
 void lose_game() {
   game_over = 1;
   game_over_fresh = 1;
-  bonus_type = 0;
+  bonus_type = BONUS_NONE;
   sfx_stop(snd_music);
   sfx_stop(snd_bonus_music);
   sfx_play(snd_gameover, 0);
@@ -82,36 +82,37 @@ void update_barrels() {
 
   for (int i = 0; i < cur_params.barrel_slots; i++) {
     BarrelSlot &b = barrels[i];
-    if (b.state <= 0)
+    if (b.state <= BARREL_FREE)
       continue;
 
     // Each test sees what the one before it left, so a barrel may pass
     // through several states in one tick.
-    if (b.state == 1) {
+    if (b.state == BARREL_ROLLING) {
       b.step_timer--;
       if (b.step_timer < 0) {
         b.step_timer = cur_params.roll_delay;
         next_roll_picture(b);
         b.x += b.dx;
         if ((b.dx > 0 && b.x == 123) || (b.dx < 0 && b.x == 186))
-          b.state = 2;
+          b.state = BARREL_WAITING;
       }
     }
 
-    if (b.state == 2) {
-      if (lane_rung[b.lane] == ape_rung && carried == 0 &&
-          ((b.dx < 0 && ape_pose == 3) || (b.dx > 0 && ape_pose == 4))) {
-        b.state = 3;
+    if (b.state == BARREL_WAITING) {
+      if (lane_rung[b.lane] == ape_rung && carried == CARRIED_NONE &&
+          ((b.dx < 0 && ape_pose == OBJ_APE_REACH_RIGHT) ||
+           (b.dx > 0 && ape_pose == OBJ_APE_REACH_LEFT))) {
+        b.state = BARREL_CARRIED;
         sfx_play(snd_click, 0);
       }
       // Counted even for a barrel just grabbed: grabbed on the tick its wait
       // runs out, it still falls.
       b.wait_timer--;
       if (b.wait_timer < 0)
-        b.state = 5;
+        b.state = BARREL_FALLING;
     }
 
-    if (b.state == 3) {
+    if (b.state == BARREL_CARRIED) {
       b.x = ape_x + 17;
       b.y = ape_y + 20;
       b.frame = 4;
@@ -119,7 +120,7 @@ void update_barrels() {
       carried = i + 1;
     }
 
-    if (b.state == 4) {
+    if (b.state == BARREL_TRAVELLING) {
       b.step_timer--;
       if (b.step_timer < 0) {
         b.step_timer = cur_params.deliver_delay;
@@ -131,15 +132,15 @@ void update_barrels() {
             clear_level();
             return;
           }
-          b.state = 0;
+          b.state = BARREL_FREE;
         }
       }
     }
 
-    if (b.state == 5) {
+    if (b.state == BARREL_FALLING) {
       b.y += 2;
       if (b.y > 210) {
-        b.state = 0;
+        b.state = BARREL_FREE;
         misses++;
         if (misses > 13) {
           lose_game();
@@ -149,7 +150,7 @@ void update_barrels() {
       }
     }
 
-    if (b.state > 0 && b.sprite != nullptr)
+    if (b.state != BARREL_FREE && b.sprite != nullptr)
       masked_blit(b.sprite, buffer, 0, 0, b.x, b.y, b.sprite->w, b.sprite->h);
   }
 }

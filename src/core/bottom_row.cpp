@@ -11,10 +11,10 @@ void roll_bonus() {
   // Below level index 5 the rare kind's share of the roll brings nothing,
   // but the roll still counts.
   if (v <= 79) {
-    bonus_type = 1;
+    bonus_type = BONUS_KIND_1;
     bonus_time_left = 300;
   } else if (level > 4) {
-    bonus_type = 2;
+    bonus_type = BONUS_KIND_2;
     bonus_time_left = 250;
   } else {
     return;
@@ -26,7 +26,7 @@ void roll_bonus() {
 void collect_bonus() {
   sfx_play(snd_bonus_get, 0);
   score += 100 * bonus_type;
-  if (bonus_type == 1) {
+  if (bonus_type == BONUS_KIND_1) {
     misses--;
     if (misses < 0)
       misses = 0;
@@ -35,20 +35,20 @@ void collect_bonus() {
   }
   sfx_stop(snd_bonus_music);
   sfx_play(snd_music, 1);
-  bonus_type = 0;
+  bonus_type = BONUS_NONE;
 }
 
 } // namespace
 
 void update_bonus() {
   // The roll clock runs only once the player has scored since the last roll.
-  if (bonus_type == 0 && score != score_at_roll && delivered <= 9) {
+  if (bonus_type == BONUS_NONE && score != score_at_roll && delivered <= 9) {
     bonus_roll_timer--;
     if (bonus_roll_timer < 0)
       roll_bonus();
   }
-  if (bonus_type > 0) {
-    bonus_sprite = pack_bitmap(OBJ_BONUS_1 - 1 + bonus_type);
+  if (bonus_type != BONUS_NONE) {
+    bonus_sprite = pack_bitmap(OBJ_BONUS_1 - BONUS_KIND_1 + bonus_type);
     masked_blit(bonus_sprite, buffer, 0, 0, 152, 217, bonus_sprite->w,
                 bonus_sprite->h);
     if (ape_y > 184) {
@@ -56,7 +56,7 @@ void update_bonus() {
     } else {
       bonus_time_left--;
       if (bonus_time_left < 0) {
-        bonus_type = 0;
+        bonus_type = BONUS_NONE;
         sfx_stop(snd_bonus_music);
         sfx_play(snd_music, 1);
       }

@@ -15,9 +15,8 @@ void start_game() {
   // The count still in force from before this game: every slot that can be
   // live now lies below it, and the new row is applied only further down.
   for (int i = 0; i < cur_params.barrel_slots; i++)
-    barrels[i].state = 0;
-  carried = 0;
-  ape_rung = 0;
+    barrels[i].state = BARREL_FREE;
+  carried = CARRIED_NONE;
   ape_y = rung_y[0];
   ape_rung = 1;
   flames[0].x = 121;

@@ -6,6 +6,8 @@
 
 #include <allegro.h>
 
+#include "startup/pack_catalogue.h"
+
 #include <atomic>
 
 struct LevelParams {
@@ -16,8 +18,19 @@ struct LevelParams {
   int deliver_delay; // ticks between travel steps to the stack
 };
 
+// A barrel slot's state; the order matters: a state above BARREL_FREE is a
+// live barrel.
+enum BarrelState {
+  BARREL_FREE,
+  BARREL_ROLLING,    // rolling in to its stop
+  BARREL_WAITING,    // at its stop beside the ladder
+  BARREL_CARRIED,    // held by the ape
+  BARREL_TRAVELLING, // handed over, on its way to the lady's stack
+  BARREL_FALLING     // waited too long and is being lost
+};
+
 struct BarrelSlot {
-  int state; // 0 free, 1 rolling, 2 waiting, 3 carried, 4 travelling, 5 falling
+  int state; // a BarrelState
   int frame; // roll picture 0..3, 4 while carried
   int x, y;
   int dx;
@@ -34,6 +47,8 @@ struct FlameFigure {
 };
 
 enum { NUM_LEVELS = 16, NUM_RUNGS = 8, NUM_LANES = 8, MAX_BARRELS = 20 };
+enum { CARRIED_NONE = 0 };
+enum { BONUS_NONE, BONUS_KIND_1, BONUS_KIND_2 };
 
 // Fixed tables.
 extern const LevelParams level_table[NUM_LEVELS];
@@ -63,13 +78,19 @@ extern BarrelSlot barrels[MAX_BARRELS];
 // The ape.
 extern int ape_y;
 extern int ape_rung;
+// The pack index of the ape's picture, which is also its pose: the grab and
+// the hand-over read it.
 extern int ape_pose;
 extern int pose_timer;
+// The slot of the barrel the ape holds, plus 1; CARRIED_NONE when it holds
+// none.
 extern int carried;
 extern int handover_slot;
 extern BITMAP *ape_sprite;
 
 // Bonus item, lost-barrel row, bottom figures.
+// BONUS_NONE, or the kind of the bonus item up: its picture is OBJ_BONUS_1
+// or OBJ_BONUS_2.
 extern int bonus_type;
 extern int bonus_roll_timer;
 extern int bonus_time_left;
@@ -113,41 +134,6 @@ extern SAMPLE *snd_gameover;
 extern SAMPLE *snd_bonus_get;
 extern SAMPLE *snd_instr_music;
 extern PALETTE mode_palette;
-
-// Indices into the resource pack.
-enum PackIndex {
-  OBJ_APE_CLIMB = 0,
-  OBJ_APE_STAND = 2,
-  OBJ_APE_REACH_RIGHT = 3,
-  OBJ_APE_REACH_LEFT = 4,
-  OBJ_APE_LYING = 5,
-  OBJ_APE_FALLING = 7,
-  OBJ_BONUS_1 = 8,
-  OBJ_MISS_ICON = 10,
-  OBJ_FIGURE = 12,
-  OBJ_FONT = 14,
-  OBJ_PLAYFIELD = 15,
-  OBJ_CURSOR = 16,
-  OBJ_HEART = 17,
-  OBJ_LADY = 18,
-  OBJ_LADY_USUAL = 19,
-  OBJ_PALETTE = 20,
-  OBJ_SND_BONUS_MUSIC = 21,
-  OBJ_SND_LOST = 22,
-  OBJ_SND_START = 24,
-  OBJ_SND_INSTR_MUSIC = 26,
-  OBJ_SND_MUSIC = 27,
-  OBJ_SND_GAMEOVER = 28,
-  OBJ_SND_CLICK = 29,
-  OBJ_SND_HANDOVER = 30,
-  OBJ_SND_BONUS_GET = 31,
-  OBJ_SND_CLEAR = 32,
-  OBJ_TITLE = 33,
-  OBJ_BARREL_ROLL = 34,
-  OBJ_BARREL_HELD = 38,
-  OBJ_STACK_BARREL = 39,
-  PACK_OBJECTS = 40
-};
 
 inline BITMAP *pack_bitmap(int index) {
   return static_cast<BITMAP *>(pack[index].dat);

@@ -3,7 +3,7 @@
 void apply_level_params() {
   // The rest of the previous roll delay carries over.
   bonus_roll_timer += 300;
-  bonus_type = 0;
+  bonus_type = BONUS_NONE;
   cur_params = level_table[level];
 }
 
@@ -21,7 +21,7 @@ void cheer_anim() {
   cheer_timer--;
   if (cheer_timer < 0) {
     cheer_timer = 10;
-    ape_pose = (ape_pose == 0) ? 1 : 0;
+    ape_pose = (ape_pose == OBJ_APE_CLIMB) ? OBJ_APE_CLIMB_2 : OBJ_APE_CLIMB;
   }
 }
 
@@ -30,7 +30,8 @@ void update_level_clear() {
   ape_sprite = pack_bitmap(ape_pose);
   masked_blit(ape_sprite, buffer, 0, 0, ape_x, ape_y, ape_sprite->w,
               ape_sprite->h);
-  lady_sprite = pack_bitmap(OBJ_LADY + ape_pose);
+  // The lady waves in step with the ape's cheering.
+  lady_sprite = pack_bitmap(OBJ_LADY + (ape_pose - OBJ_APE_CLIMB));
   blit(heart_bmp, buffer, 0, 0, 72, 34, heart_bmp->w, heart_bmp->h);
   // Counted down after the drawing: the level advances on the 200th step.
   clear_countdown--;

@@ -35,6 +35,7 @@ void set_up_page(Pages &p) {
     p.slot[1].x = 320;
     break;
   default:
+    // The game's texts are kept exactly as written, this spelling included.
     p.caption = "RECIEVE LOVE";
     p.slot[0] = {pack_bitmap(OBJ_LADY), 124, 110, true};
     p.slot[1] = {pack_bitmap(OBJ_HEART), 152, 100, true};
@@ -43,7 +44,7 @@ void set_up_page(Pages &p) {
   }
   p.timer = 180;
   p.count++;
-  ape_pose = 2;
+  ape_pose = OBJ_APE_STAND;
 }
 
 } // namespace

@@ -36,7 +36,7 @@ int game_main(int argc, char **argv) {
 
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
-  packfile_password("qev");
+  packfile_password(ZARN_PACK_PASSWORD);
   pack = load_pack("zarn.dat", why, sizeof why);
   if (pack == nullptr) {
     show_error("Error loading zarn.dat \n%s\n", why);

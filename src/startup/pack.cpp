@@ -16,30 +16,21 @@
 
 namespace {
 
-// The type the game expects at each index; 0 where any type will do.
+// The library's type for each of the catalogue's; 0 where any will do.
 int expected_type(int index) {
-  switch (index) {
-  case OBJ_FONT:
-    return DAT_FONT;
-  case OBJ_PALETTE:
-    return DAT_PALETTE;
-  case 23:
-  case 25:
-    return 0;
-  case OBJ_SND_BONUS_MUSIC:
-  case OBJ_SND_LOST:
-  case OBJ_SND_START:
-  case OBJ_SND_INSTR_MUSIC:
-  case OBJ_SND_MUSIC:
-  case OBJ_SND_GAMEOVER:
-  case OBJ_SND_CLICK:
-  case OBJ_SND_HANDOVER:
-  case OBJ_SND_BONUS_GET:
-  case OBJ_SND_CLEAR:
-    return DAT_SAMPLE;
-  default:
+  switch (pack_catalogue[index].type) {
+  case PACK_BITMAP:
     return DAT_BITMAP;
+  case PACK_FONT:
+    return DAT_FONT;
+  case PACK_PALETTE:
+    return DAT_PALETTE;
+  case PACK_SAMPLE:
+    return DAT_SAMPLE;
+  case PACK_ANY:
+    break;
   }
+  return 0;
 }
 
 const char *type_name(int type) {

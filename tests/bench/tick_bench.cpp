@@ -64,7 +64,7 @@ bool load_game() {
     return false;
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
-  packfile_password("qev");
+  packfile_password(ZARN_PACK_PASSWORD);
   char why[256];
   pack = load_pack(ZARN_PACK_PATH, why, sizeof why);
   if (pack == nullptr) {

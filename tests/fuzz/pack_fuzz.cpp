@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <unistd.h>
 
 #include "core/game_state.h"
@@ -32,29 +33,28 @@ void put_pack(const uint8_t *data, size_t size) {
 }
 
 void use_accepted_pack() {
-  for (int i = 0; i < PACK_OBJECTS; i++) {
-    if (i == 23 || i == 25) // never used, so anything goes
+  for (const PackObject &o : pack_catalogue) {
+    if (o.type == PACK_ANY) // never used, so anything goes
       continue;
-    if (pack[i].dat == nullptr)
+    if (pack[o.index].dat == nullptr)
       abort();
-    if (pack[i].type == DAT_BITMAP) {
-      BITMAP *b = static_cast<BITMAP *>(pack[i].dat);
+    if (o.type == PACK_BITMAP) {
+      BITMAP *b = pack_bitmap(o.index);
       masked_blit(b, canvas, 0, 0, 0, 0, b->w, b->h);
+    } else if (o.type == PACK_SAMPLE &&
+               (pack[o.index].type != DAT_SAMPLE ||
+                static_cast<SAMPLE *>(pack[o.index].dat)->data == nullptr)) {
+      abort();
     }
   }
   textout_ex(canvas, static_cast<FONT *>(pack[OBJ_FONT].dat), "ZARN 0123", 0, 0,
              COL_TEXT, 0);
   set_palette(static_cast<RGB *>(pack[OBJ_PALETTE].dat));
   bind_pack();
-  const SAMPLE *bound[] = {snd_start,      snd_bonus_music, snd_music,
-                           snd_lost,       snd_click,       snd_handover,
-                           snd_clear,      snd_gameover,    snd_bonus_get,
-                           snd_instr_music};
-  for (int i = OBJ_SND_BONUS_MUSIC; i <= OBJ_SND_CLEAR; i++)
-    if (i != 23 && i != 25 && pack[i].type != DAT_SAMPLE)
-      abort();
-  for (const SAMPLE *s : bound)
-    if (s == nullptr || s->data == nullptr)
+  for (const SAMPLE *s :
+       {snd_start, snd_bonus_music, snd_music, snd_lost, snd_click,
+        snd_handover, snd_clear, snd_gameover, snd_bonus_get, snd_instr_music})
+    if (s->data == nullptr)
       abort();
 }
 
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     abort();
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
-  packfile_password("qev");
+  packfile_password(ZARN_PACK_PASSWORD);
   canvas = create_bitmap(320, 240);
   return 0;
 }

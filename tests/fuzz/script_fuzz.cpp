@@ -13,26 +13,15 @@
 namespace {
 
 std::string key_name(int scancode) {
-  switch (scancode) {
-  case KEY_UP:
-    return "UP";
-  case KEY_DOWN:
-    return "DOWN";
-  case KEY_LEFT:
-    return "LEFT";
-  case KEY_RIGHT:
-    return "RIGHT";
-  case KEY_ENTER:
-    return "ENTER";
-  case KEY_SPACE:
-    return "SPACE";
-  case KEY_ESC:
-    return "ESC";
-  case KEY_1:
-    return "1";
-  case KEY_2:
-    return "2";
-  }
+  const struct {
+    int code;
+    const char *name;
+  } named[] = {{KEY_UP, "UP"},       {KEY_DOWN, "DOWN"},   {KEY_LEFT, "LEFT"},
+               {KEY_RIGHT, "RIGHT"}, {KEY_ENTER, "ENTER"}, {KEY_SPACE, "SPACE"},
+               {KEY_ESC, "ESC"},     {KEY_1, "1"},         {KEY_2, "2"}};
+  for (const auto &k : named)
+    if (k.code == scancode)
+      return k.name;
   if (scancode >= KEY_A && scancode <= KEY_Z)
     return std::string(1, static_cast<char>('A' + scancode - KEY_A));
   abort(); // a key no script can name

@@ -28,7 +28,7 @@ bool test_load_game_pack() {
   }
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
-  packfile_password("qev");
+  packfile_password(ZARN_PACK_PASSWORD);
   char why[256];
   pack = load_pack(ZARN_PACK_PATH, why, sizeof why);
   packfile_password(nullptr);

@@ -16,7 +16,7 @@ namespace {
 
 const int kWidth = 1320;
 const int kMargin = 12;
-const char *kPassword = "qev";
+const char *kPassword = ZARN_PACK_PASSWORD;
 
 // Colours of the sheet itself, outside the pack's palette.
 int ground, see_through, label, heading, wave_colour, axis;

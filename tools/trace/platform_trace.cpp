@@ -136,7 +136,7 @@ void save_shot(const std::string &name) {
   // otherwise scramble the shot.
   packfile_password(nullptr);
   int failed = save_bitmap(path.c_str(), screen, pal);
-  packfile_password("qev");
+  packfile_password(ZARN_PACK_PASSWORD);
   if (failed != 0) {
     fprintf(stderr, "zarn-trace: cannot write %s\n", path.c_str());
     fflush(stdout);

@@ -1,0 +1,18 @@
+// The application icons, drawn from the standing ape, written as PNG files
+// here so that building the game needs no image tools.
+#ifndef ZARN_PACKTOOL_ICONS_H
+#define ZARN_PACKTOOL_ICONS_H
+
+#include "image.h"
+
+#include <string>
+
+namespace pack {
+
+// Writes DIR/NxN/apps/NAME.png for every size the desktop asks for.
+void write_icons(const Image &ape, const Palette &pal, const std::string &dir,
+                 const std::string &name);
+
+} // namespace pack
+
+#endif
