@@ -34,9 +34,10 @@ def test_ape_climbs_and_reaches():
 
 def test_barrels_roll_wait_and_fall():
     # Nobody plays. Up to level index 4 no two live barrels share a lane and a
-    # barrel never takes its slot's last lane; at 13 the delays differ.
+    # barrel never takes its slot's last lane, from 5 on they may; at 13 the
+    # roll and deliver delays differ.
     fallen = set()
-    for level in (4, 13):
+    for level in (4, 5, 13):
         run = trace(to_game(level) + ["T"] * 2500)
         _, _, wait, roll, _ = LEVELS[level]
         sounds, lives, shared = {}, {}, False
@@ -63,6 +64,7 @@ def test_barrels_roll_wait_and_fall():
                     assert life["waits"] == list(range(wait - 1, -1, -1)), life
                     assert life["fall"] == s["run_ticks"] - FALL[LANE_Y[lane]] + 1 == life["steps"][-1] + wait
                     assert x == (123 if dx > 0 else 186) and s["misses"] == p["misses"] + 1
+                    assert s["game_over"] == (s["misses"] == 14)
                     assert sounds.get(n) == ([("stop", 27), ("stop", 21), ("play", 28)] if s["game_over"]
                                              else [("play", 22)]), sounds.get(n)
                     fallen.add(lane)
@@ -103,6 +105,13 @@ def test_grab_hand_over_on_rung_2_and_travel():
     d.tick("LEFT" if b[4] > 0 else "RIGHT")
     assert ("play", 29) in d.sounds() and d.s["carried"] == 0
     assert d.s["barrels"][i][0] == 5 and d.s["barrels"][i][3] == LANE_Y[b[7]] + 2
+    # Esc, and the next game starts afresh at the same level but for what carries over.
+    assert d.s["misses"] and d.send(". ESC")["loop"] == "menu"
+    assert d.sounds() == [("stop", 27), ("stop", 21), ("stop", 24), ("stop", 28)]  # the game's samples
+    assert d.send(". ENTER")["loop"] == "game"
+    fresh = {"score": 0, "top_score": 100, "misses": 0, "delivered": 0, "carried": 0, "ape_y": -32, "ape_rung": 1,
+             "clear_countdown": 0, "game_over": 0, "run_ticks": 0, "bonus_type": 0, "level": 13}
+    assert {k: d.s[k] for k in fresh} == fresh and not live(d.s)
     d.close()
 
 
