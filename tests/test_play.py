@@ -3,7 +3,7 @@ design words it, on a level where breaking it shows."""
 from zarn_test import (LANE_RUNG, LANE_X, LANE_Y, LEVELS, RUNG_Y, Driver, good_bot, idle, live,
                        picture, region, scratch, shot, toward, to_game, trace)
 
-FALL = {43: 84, 87: 62, 122: 45, 157: 27, 191: 10}  # ticks from a lane's stop until 2 a tick pass y 210
+FALL = {43: 84, 87: 62, 122: 45, 157: 27, 191: 10}  # a lane's y: ticks of 2 pixels down to pass y 210
 
 
 def goto(d, rung):

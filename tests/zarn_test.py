@@ -16,8 +16,8 @@ TRACE = os.path.join(TRACE_BUILD, "zarn-trace")
 PACK = os.path.join(BUILD, "zarn.dat")
 
 # The level table (barrel slots, spawn base, stop wait, roll delay, deliver
-# delay), the rungs' y and the lanes' start x, y and rung, copied from the
-# game's design text and not from src/core, so a slip in the code's tables shows.
+# delay), the rungs' y and the lanes' start x, y and rung, written from the
+# game's rules and not copied from src/core, so a slip in the code's tables shows.
 LEVELS = [[int(v) for v in row.split()] for row in (
     "2 150 100 30 30|4 150 100 30 30|6 100 100 30 30|6 100 100 25 25|7 80 75 25 25|"
     "8 80 75 20 20|8 80 75 20 20|10 60 75 20 20|11 60 50 20 20|12 60 50 20 20|14 50 50 15 15|"
@@ -108,8 +108,8 @@ class Run:
 
     def events(self):
         """Sound and message lines, each with the number of the pass they came in."""
-        n = accumulate((l.get("pass") for l in self.lines), lambda a, b: a if b is None else b)
-        return [(n, l) for n, l in zip(n, self.lines) if "sound" in l or "message" in l]
+        passes = accumulate((l.get("pass") for l in self.lines), lambda a, b: a if b is None else b)
+        return [(n, l) for n, l in zip(passes, self.lines) if "sound" in l or "message" in l]
 
 
 def scratch(pack=True, hiscore=None):
