@@ -5,9 +5,9 @@ Python tests are the functions named test_* in tests/test_*.py; each passes
 unless it raises. The C++ unit tests are one GoogleTest program per build,
 counted test by test. Usage: run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD]
 """
-import importlib.util
 import os
 import re
+import runpy
 import subprocess
 import sys
 import time
@@ -45,30 +45,22 @@ def main():
             run_unit(os.path.abspath(build), label, results)
     sys.path.insert(0, HERE)
     for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
-        spec_ = importlib.util.spec_from_file_location(fname[:-3], os.path.join(HERE, fname))
-        mod = importlib.util.module_from_spec(spec_)
         try:
-            spec_.loader.exec_module(mod)
+            tests = runpy.run_path(os.path.join(HERE, fname))
         except Exception:
             results.append((fname, False, traceback.format_exc()))
             continue
-        # Long runs are named long_* and become test_* only with ZARN_LONG=1.
-        if os.environ.get("ZARN_LONG") != "1":
-            for name in sorted(n for n in dir(mod) if n.startswith("long_")):
-                if not word or word in f"{fname[:-3]}.{name}":
-                    print(f"skip {fname[:-3]}.{name} (ZARN_LONG=1 runs it)", flush=True)
-        for name in sorted(n for n in dir(mod) if n.startswith("test_")):
+        for name in sorted(n for n in tests if n.startswith("test_")):
             full = f"{fname[:-3]}.{name}"
             if word and word not in full:
                 continue
             start = time.time()
             try:
-                getattr(mod, name)()
+                tests[name]()
                 results.append((full, True, ""))
             except Exception:
                 results.append((full, False, traceback.format_exc()))
-            print(f"{'ok  ' if results[-1][1] else 'FAIL'} {full} ({time.time() - start:.1f}s)",
-                  flush=True)
+            print(f"{'ok  ' if results[-1][1] else 'FAIL'} {full} ({time.time() - start:.1f}s)", flush=True)
     failed = [r for r in results if not r[1]]
     for name, _, why in failed:
         print(f"\n--- FAILED {name}\n{why}")
