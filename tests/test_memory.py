@@ -68,12 +68,14 @@ def test_memory_real_timer_and_loop_under_thread_sanitizer():
     exe = os.path.join(TOP, "build-tsan", "zarn")
     folder = scratch()
     timing = os.path.join(folder, "timing.txt")
-    with xserver() as env:
+    # A desktop too small for a window twice the picture's size: k is 1.
+    with xserver("600x400") as env:
         env = dict(env, ZARN_TIMING=timing,
                    TSAN_OPTIONS="halt_on_error=0 exitcode=66 second_deadlock_stack=1")
         win = Window(env, folder, "thread_sanitizer", command=[exe])
         try:
             win.press("2")
+            assert win.grab() and win.size == (320, 240), win.size
             win.press("Return")
             for name in ("Down", "Left", "Up", "Right"):  # the timer thread ticks meanwhile
                 win.press(name, hold=0.6)

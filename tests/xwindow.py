@@ -2,6 +2,7 @@
 the README's play path starts it, keys through xdotool, and its picture read
 back and compared with what the pack and zarn-trace say it must show."""
 import contextlib
+import ctypes
 import functools
 import os
 import shutil
@@ -34,20 +35,20 @@ def start_game(folder, env):
 
 
 @contextlib.contextmanager
-def xserver():
+def xserver(size="1024x768"):
     """An Xvfb of our own, and an environment whose programs reach it. Without
     xmessage on the path an error lands on stderr instead of in a box that
     waits for a click."""
     n = next((n for n in DISPLAYS if not os.path.exists(f"/tmp/.X{n}-lock")), None)
     assert n is not None, "every display number of ours is taken"
-    proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+    proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", size + "x24", "-nolisten", "tcp"],
                             stderr=subprocess.DEVNULL)
     try:
         for _ in range(100):
             if os.path.exists(f"/tmp/.X11-unix/X{n}"):
                 break
             time.sleep(0.05)
-        yield dict(os.environ, DISPLAY=f":{n}", PATH="/usr/sbin:/usr/bin:/sbin:/bin")
+        yield dict(os.environ, DISPLAY=f":{n}", PATH="/usr/sbin:/usr/bin:/sbin:/bin", XVFB_PID=str(proc.pid))
     finally:
         proc.terminate()
         proc.wait()
@@ -153,7 +154,9 @@ class Window:
                                   check=True).stdout.split()[-1]
 
     def grab(self):
-        """The game's 320x240 picture; a full-screen window holds it centred."""
+        """The game's 320x240 picture, shown k times enlarged: the window
+        holds it whole, full screen centred. Every k x k block must be of
+        one colour."""
         for _ in range(50):  # a new window may not be mapped yet
             ppm = subprocess.run(["import", "-window", self.wid, "-depth", "8", "ppm:-"],
                                  env=self.env, capture_output=True).stdout
@@ -161,9 +164,33 @@ class Window:
                 break
             time.sleep(0.05)
         w, h = (int(v) for v in ppm.split()[1:3])
-        px, x0, y0 = ppm[len(ppm) - 3 * w * h:], (w - 320) // 2, (h - 240) // 2
-        self.size = (w, h)
-        return b"".join(px[((y0 + y) * w + x0) * 3:((y0 + y) * w + x0 + 320) * 3] for y in range(240))
+        self.screen, self.size, k = ppm[len(ppm) - 3 * w * h:], (w, h), min(w // 320, h // 240)
+        self.k, x0, y0 = k, (w - 320 * k) // 2 * 3, (h - 240 * k) // 2
+        at = [(y0 + y) * w * 3 + x0 for y in range(240 * k)]
+        rows, out = [self.screen[a:a + 960 * k] for a in at], []
+        for y in range(240):
+            row, small = rows[y * k], bytearray(960)
+            for c in range(3):
+                small[c::3] = row[c::3 * k]
+            assert all(r == row for r in rows[y * k:y * k + k]) and \
+                all(row[3 * i::3 * k] == small[::3] and row[3 * i + 1::3 * k] == small[1::3] and
+                    row[3 * i + 2::3 * k] == small[2::3] for i in range(k)), f"row {y}: not {k}x{k} blocks"
+            out.append(bytes(small))
+        return b"".join(out)
+
+    def close(self):
+        """What a window manager sends when the window's close button is pressed."""
+        x, p, u = ctypes.CDLL("libX11.so.6"), ctypes.c_void_p, ctypes.c_ulong
+        x.XOpenDisplay.restype, x.XInternAtom.restype = p, u
+        x.XInternAtom.argtypes, x.XSendEvent.argtypes = [p, ctypes.c_char_p, ctypes.c_int], [p, u, ctypes.c_int, ctypes.c_long, p]
+        d = x.XOpenDisplay(self.env["DISPLAY"].encode())
+        wid = int(subprocess.run(["xdotool", "search", "--name", "^ZARN$"], env=self.env,
+                                 capture_output=True, text=True).stdout.split()[-1])
+        # An XClientMessageEvent: type 33, serial, send_event, display, window, type, format, data.
+        ev = (ctypes.c_long * 24)(33, 0, 1, 0, wid, x.XInternAtom(d, b"WM_PROTOCOLS", 0), 32,
+                                  x.XInternAtom(d, b"WM_DELETE_WINDOW", 0))
+        x.XSendEvent(d, wid, 0, 0, ev)
+        x.XCloseDisplay(p(d))
 
     def keep(self, name):
         """The window as it is now, kept as an artefact; its picture returned."""

@@ -10,7 +10,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(cmake g++ make pkg-config liballegro4-dev libgtest-dev python3
+packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev libgtest-dev python3
           xvfb xdotool imagemagick x11-utils sox clang-format
           desktop-file-utils appstream dpkg-dev groff-base
           valgrind clang-14 libclang-rt-14-dev libbenchmark-dev)

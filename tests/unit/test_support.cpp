@@ -18,6 +18,10 @@ void platform_play_sample(SAMPLE *, int) {}
 void platform_stop_sample(SAMPLE *) {}
 void platform_message(const char *) {}
 void platform_pass(LoopId) {}
+void platform_present(BITMAP *) {}
+bool platform_quit_requested() { return false; }
+int platform_quit_exit_value() { return 0; }
+void platform_on_display_lost(void (*)()) {}
 
 bool test_load_game_pack() {
   if (pack != nullptr)

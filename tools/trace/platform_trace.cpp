@@ -307,6 +307,16 @@ int platform_set_gfx_mode(GfxRole role) {
   return 0;
 }
 
+// The frame lands in the memory screen as it is; the shots are taken there.
+void platform_present(BITMAP *frame) {
+  blit(frame, screen, 0, 0, 0, 0, 320, 240);
+}
+
+// Nothing but the script ends a replay.
+bool platform_quit_requested() { return false; }
+int platform_quit_exit_value() { return 0; }
+void platform_on_display_lost(void (*)()) {}
+
 void platform_play_sample(SAMPLE *s, int loop) {
   trace_emit(
       "{\"sound\":\"play\",\"sample\":" + std::to_string(object_index(s)) +
