@@ -166,16 +166,12 @@ class Window:
         w, h = (int(v) for v in ppm.split()[1:3])
         self.screen, self.size, k = ppm[len(ppm) - 3 * w * h:], (w, h), min(w // 320, h // 240)
         self.k, x0, y0 = k, (w - 320 * k) // 2 * 3, (h - 240 * k) // 2
-        at = [(y0 + y) * w * 3 + x0 for y in range(240 * k)]
-        rows, out = [self.screen[a:a + 960 * k] for a in at], []
+        at, out = [(y0 + y) * w * 3 + x0 for y in range(240 * k)], []
+        rows = [self.screen[a:a + 960 * k] for a in at]
         for y in range(240):
-            row, small = rows[y * k], bytearray(960)
-            for c in range(3):
-                small[c::3] = row[c::3 * k]
-            assert all(r == row for r in rows[y * k:y * k + k]) and \
-                all(row[3 * i::3 * k] == small[::3] and row[3 * i + 1::3 * k] == small[1::3] and
-                    row[3 * i + 2::3 * k] == small[2::3] for i in range(k)), f"row {y}: not {k}x{k} blocks"
-            out.append(bytes(small))
+            px = [rows[y * k][i:i + 3] for i in range(0, 960 * k, 3 * k)]
+            assert rows[y * k:y * k + k] == [b"".join(p * k for p in px)] * k, f"row {y}: not {k}x{k} blocks"
+            out += px
         return b"".join(out)
 
     def close(self):
