@@ -247,7 +247,7 @@ def climb(win, frm, to):
 def play_to_first_handover(win, limit=60):
     """Grabs whichever waiting barrel is nearest and hands it to the lady on
     rung 2, watching the screen, until the status line shows its 10 points."""
-    end, grabbed = time.time() + limit, False
+    end = time.time() + limit
     while time.time() < end:
         img = win.grab()
         if number_at(img, 64, 0) == 10:
@@ -256,9 +256,6 @@ def play_to_first_handover(win, limit=60):
         if rung is None:
             continue
         if drawn_at(img, 38, APE_X + 17, RUNG_Y[rung] + 20) == 1:  # carried
-            if not grabbed:
-                grabbed = True
-                win.keep("grabbed")
             if rung != 2:
                 climb(win, rung, 2)
             else:

@@ -4,8 +4,9 @@ one tick's work at the heaviest state (Google Benchmark), then the real game
 under Xvfb: CPU on the title screen, the instruction pages and in play (20 s
 each, next to Xvfb's own) in the 640x480 window of a 1024x768 desktop, in the
 960x720 window and in 1280x960 full screen of a 1920x1080 one, the game
-loop's tick rate over 60 s, the time from start to the mode prompt and from
-its answer to the title, and peak memory."""
+loop's tick rate over 60 s, how long showing a frame takes in play, the time
+from start to the mode prompt and from its answer to the title, and peak
+memory."""
 import json
 import os
 import shutil
@@ -81,9 +82,11 @@ def real_game(size="1024x768", mode="2", whole=True):
             r["exit"] = x.quit_from_game()[0]
         finally:
             x.kill()
+    t = dict((l.split()[0], l.split()[1:]) for l in open(timing))
+    frames, total, longest = (int(v) for v in t["present"])
+    r["present"] = (total / max(frames, 1) / 1e3, longest / 1e3)
     if not whole:
         return r
-    t = dict((l.split()[0], l.split()[1:]) for l in open(timing))
     n, first_tick, last_tick = (int(v) for v in t["ticks"])
     r["rate"] = ((n - 1) / ((last_tick - first_tick) / 1e9), (last_tick - first_tick) / 1e9)
     r["to_prompt"] = (int(t["prompt"][0]) - start) / 1e6
@@ -106,6 +109,8 @@ def main():
             (game, xvfb), secs = m[key]
             rows.append((f"CPU, {name}, {where} ({secs:.0f} s)", f"game {game * 100:.1f} %, Xvfb "
                          f"{xvfb * 100:.1f} % of a core", "game < 5 %", game < 0.05))
+        rows.append((f"present step in play, {where}", "mean {:.0f} us, longest {:.0f} us".format(*m["present"]),
+                     "< 20 ms", m["present"][1] < 20000))
         if m["exit"] != 0:
             print(f"the game exited with {m['exit']}")
     rate, secs = r["rate"]

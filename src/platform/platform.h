@@ -6,6 +6,8 @@
 
 #include <allegro.h>
 
+#include <atomic>
+
 // The display modes start-up asks for, by the role they play.
 enum GfxRole {
   GFX_ROLE_WINDOW,          // the preferred windowed driver
@@ -21,7 +23,10 @@ enum LoopId { LOOP_PROMPT, LOOP_MENU, LOOP_GAME, LOOP_INSTRUCTIONS };
 int platform_install_system(char *why, int why_size);
 void platform_install_keyboard_and_timer();
 void platform_seed_random();
-void platform_install_tick(void (*handler)());
+// The handler runs 50 times a second and sets `pending`, which the game
+// loop clears when it takes the tick; the flag is the game's, lent here so
+// that platform_pass can wait for it.
+void platform_install_tick(void (*handler)(), std::atomic<int> *pending);
 // The library's install_sound result: 0 when sound is available.
 int platform_install_sound(const char *config_path);
 // 0 when the mode was set. The screen may then be larger than the game's

@@ -18,19 +18,20 @@
 #include <X11/Xlib.h>
 #endif
 
-#include "core/game_state.h"
-
 namespace {
 
 // Measurement for tools/bench.sh, off unless ZARN_TIMING names a file: when
 // the mode prompt first polled the keys and when it last did (its answer),
 // when the title screen was first on screen, and how many ticks the game
-// loop took between its first and last. Written at exit, in nanoseconds of
+// loop took between its first and last, and how long the present step took
+// in play (frames, total, longest). Written at exit, in nanoseconds of
 // the monotonic clock; when off it costs one untaken branch a pass.
 const char *timing_path;
 struct Timing {
   long long prompt, answer, title, first_tick, last_tick;
   long menu_passes, game_ticks;
+  long presents;
+  long long present_total, present_max;
 } timing;
 
 long long now_ns() {
@@ -59,9 +60,12 @@ void write_timing() {
   FILE *f = fopen(timing_path, "w");
   if (f == nullptr)
     return;
-  fprintf(f, "prompt %lld\nanswer %lld\ntitle %lld\nticks %ld %lld %lld\n",
+  fprintf(f,
+          "prompt %lld\nanswer %lld\ntitle %lld\nticks %ld %lld %lld\n"
+          "present %ld %lld %lld\n",
           timing.prompt, timing.answer, timing.title, timing.game_ticks,
-          timing.first_tick, timing.last_tick);
+          timing.first_tick, timing.last_tick, timing.presents,
+          timing.present_total, timing.present_max);
   fclose(f);
 }
 
@@ -188,9 +192,7 @@ int start_showing(int k) {
   return shown.big != nullptr ? 0 : -1;
 }
 
-} // namespace
-
-void platform_present(BITMAP *frame) {
+void present(BITMAP *frame) {
   if (shown.big == nullptr) {
     blit(frame, screen, 0, 0, shown.x, shown.y, 320, 240);
     return;
@@ -216,6 +218,21 @@ void platform_present(BITMAP *frame) {
   if (bottom >= 0)
     blit(shown.big, screen, 0, top * shown.k, shown.x, shown.y + top * shown.k,
          320 * shown.k, (bottom - top + 1) * shown.k);
+}
+
+} // namespace
+
+void platform_present(BITMAP *frame) {
+  if (timing_path == nullptr || timing.game_ticks == 0) {
+    present(frame);
+    return;
+  }
+  long long t0 = now_ns();
+  present(frame);
+  long long t = now_ns() - t0;
+  timing.presents++;
+  timing.present_total += t;
+  timing.present_max = MAX(timing.present_max, t);
 }
 
 bool platform_quit_requested() { return quit_request.load() != QUIT_NONE; }
@@ -268,6 +285,7 @@ void platform_seed_random() { srand(static_cast<unsigned>(time(nullptr))); }
 namespace {
 
 void (*game_tick_handler)();
+std::atomic<int> *pending_tick;
 
 #ifdef ALLEGRO_UNIX
 // Posted on every tick, so that a pass can sleep until the next one instead
@@ -285,8 +303,9 @@ void platform_tick() {
 
 } // namespace
 
-void platform_install_tick(void (*handler)()) {
+void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
   game_tick_handler = handler;
+  pending_tick = pending;
 #ifdef ALLEGRO_UNIX
   tick_sem_ready = sem_init(&tick_sem, 0, 0) == 0;
 #endif
@@ -360,9 +379,11 @@ int scale_for(GfxRole role) {
 
 void on_close_button() { quit_request.store(QUIT_CLOSE); }
 
-// The X11 driver reports focus changes on its own thread, where it also
-// writes the key array: a key let go while another window had the focus
-// would otherwise stay down, and swallow its next presses.
+// A key let go while another window has the focus would stay down and
+// swallow its next presses, and a key typed before would still wait in the
+// buffer. The X11 keyboard driver already lets go of the keys on a focus
+// change, not every driver does, and none empties the buffer. This runs on
+// the driver's own thread, where it writes the key array too.
 void on_focus_lost() {
   for (int k = 0; k < KEY_MAX; k++)
     key[k] = 0;
@@ -425,7 +446,7 @@ void sleep_until_tick() {
 }
 
 void wait_for_flag() {
-  while (tick_flag.load() == 0)
+  while (pending_tick->load() == 0)
     sleep_until_tick();
 }
 
@@ -434,7 +455,7 @@ void wait_for_flag() {
 void wait_between_passes() { sleep_until_tick(); }
 #else
 void wait_for_flag() {
-  while (tick_flag.load() == 0)
+  while (pending_tick->load() == 0)
     rest(1);
 }
 

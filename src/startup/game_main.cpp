@@ -46,7 +46,7 @@ int game_main(int argc, char **argv) {
   }
   platform_install_keyboard_and_timer();
   platform_seed_random();
-  platform_install_tick(tick_handler);
+  platform_install_tick(tick_handler, &tick_flag);
 
   sound_on = 1;
   if (platform_install_sound(argc > 0 ? argv[0] : nullptr) != 0)

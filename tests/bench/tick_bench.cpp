@@ -13,23 +13,7 @@
 #include "core/game_state.h"
 #include "platform/platform.h"
 #include "startup/pack.h"
-
-// Headless: the library's system without a display, and sample calls that
-// go nowhere (the real ones only hand the sample to the mixer's thread).
-int platform_install_system(char *, int) { return 0; }
-void platform_install_keyboard_and_timer() {}
-void platform_seed_random() {}
-void platform_install_tick(void (*)()) {}
-int platform_install_sound(const char *) { return 0; }
-int platform_set_gfx_mode(GfxRole) { return 0; }
-void platform_play_sample(SAMPLE *, int) {}
-void platform_stop_sample(SAMPLE *) {}
-void platform_message(const char *) {}
-void platform_pass(LoopId) {}
-void platform_present(BITMAP *) {}
-bool platform_quit_requested() { return false; }
-int platform_quit_exit_value() { return 0; }
-void platform_on_display_lost(void (*)()) {}
+#include "test_support.h"
 
 namespace {
 
@@ -60,25 +44,6 @@ void put_back(const Snapshot &s) {
   memcpy(flames, s.flames, sizeof flames);
   for (int i = 0; i < kChanged; i++)
     *changed[i] = s.values[i];
-}
-
-bool load_game() {
-  set_uformat(U_ASCII);
-  if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
-    return false;
-  set_color_depth(8);
-  set_color_conversion(COLORCONV_NONE);
-  packfile_password("qev");
-  char why[256];
-  pack = load_pack(ZARN_PACK_PATH, why, sizeof why);
-  if (pack == nullptr) {
-    fprintf(stderr, "zarn_tick_bench: %s: %s\n", ZARN_PACK_PATH, why);
-    return false;
-  }
-  game_font = static_cast<FONT *>(pack[OBJ_FONT].dat);
-  bind_pack();
-  buffer = create_bitmap(320, 240);
-  return buffer != nullptr;
 }
 
 // Every kind of barrel at once, all due to step: rolling on every lane,
@@ -144,8 +109,12 @@ BENCHMARK(BM_HeaviestTick);
 
 int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
-  if (!load_game())
+  // Headless, on the harnesses' stand-in platform, whose sample calls go
+  // nowhere (the real ones only hand the sample to the mixer's thread).
+  if (!test_load_game_pack()) {
+    fprintf(stderr, "zarn_tick_bench: cannot load %s\n", ZARN_PACK_PATH);
     return 1;
+  }
   set_heaviest();
   take(heavy);
   benchmark::RunSpecifiedBenchmarks();

@@ -30,6 +30,7 @@ long pass_no;
 ScriptLine current;
 long passes_left;
 std::vector<int> held_before;
+std::atomic<int> *pending_tick;
 BITMAP *object_cache[PACK_OBJECTS];
 
 [[noreturn]] void script_error(const std::string &why) {
@@ -115,7 +116,7 @@ bool contains(const std::vector<int> &v, int x) {
 
 void apply_line(bool first_pass) {
   if (current.tick)
-    tick_flag.store(1);
+    pending_tick->store(1);
   for (int k = 0; k < KEY_MAX; k++)
     key[k] = contains(current.keys, k) ? -1 : 0;
   if (!first_pass)
@@ -287,7 +288,10 @@ void platform_install_keyboard_and_timer() {}
 // Seeded from the script's --seed on the first pass instead.
 void platform_seed_random() {}
 
-void platform_install_tick(void (*)()) {}
+// The script's T stands in for the timer and sets the flag itself.
+void platform_install_tick(void (*)(), std::atomic<int> *pending) {
+  pending_tick = pending;
+}
 
 int platform_install_sound(const char *) {
   return trace_options.no_sound ? -1 : 0;
