@@ -1,9 +1,11 @@
 // zarn-trace's JSON lines: the game state as the tool prints it on every
 // pass, and the strings of its other lines.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "core/game_state.h"
+#include "state_table.h"
 #include "trace.h"
 
 namespace {
@@ -62,63 +64,53 @@ void trace_emit(const std::string &line) {
   fflush(stdout);
 }
 
+namespace {
+
+void append_records(std::string &s, const char *name) {
+  if (strcmp(name, "cur_params") == 0) {
+    s += ",\"cur_params\":[" + std::to_string(cur_params.barrel_slots) + "," +
+         std::to_string(cur_params.spawn_base) + "," +
+         std::to_string(cur_params.stop_wait) + "," +
+         std::to_string(cur_params.roll_delay) + "," +
+         std::to_string(cur_params.deliver_delay) + "]";
+  } else if (strcmp(name, "flames") == 0) {
+    s += ",\"flames\":[";
+    for (int i = 0; i < 2; i++) {
+      if (i)
+        s += ",";
+      s += "[" + std::to_string(flames[i].x) + "," +
+           std::to_string(flames[i].frame) + "," +
+           std::to_string(flames[i].timer) + "]";
+    }
+    s += "]";
+  } else {
+    s += ",\"barrels\":[";
+    for (int i = 0; i < MAX_BARRELS; i++) {
+      const BarrelSlot &b = barrels[i];
+      if (i)
+        s += ",";
+      s += "[" + std::to_string(b.state) + "," + std::to_string(b.frame) + "," +
+           std::to_string(b.x) + "," + std::to_string(b.y) + "," +
+           std::to_string(b.dx) + "," + std::to_string(b.step_timer) + "," +
+           std::to_string(b.wait_timer) + "," + std::to_string(b.lane) + "," +
+           std::to_string(object_index(b.sprite)) + "]";
+    }
+    s += "]";
+  }
+}
+
+} // namespace
+
 std::string trace_state() {
   std::string s;
   append_int(s, "tick_flag", tick_flag.load());
-  append_int(s, "level", level);
-  s += ",\"cur_params\":[" + std::to_string(cur_params.barrel_slots) + "," +
-       std::to_string(cur_params.spawn_base) + "," +
-       std::to_string(cur_params.stop_wait) + "," +
-       std::to_string(cur_params.roll_delay) + "," +
-       std::to_string(cur_params.deliver_delay) + "]";
-  append_int(s, "delivered", delivered);
-  append_int(s, "misses", misses);
-  append_int(s, "score", score);
-  append_int(s, "top_score", top_score);
-  append_int(s, "hiscore", hiscore);
-  append_int(s, "game_over", game_over);
-  append_int(s, "clear_countdown", clear_countdown);
-  append_int(s, "cheer_timer", cheer_timer);
-  append_int(s, "spawn_timer", spawn_timer);
-  append_int(s, "ape_y", ape_y);
-  append_int(s, "ape_rung", ape_rung);
-  append_int(s, "ape_pose", ape_pose);
-  append_int(s, "pose_timer", pose_timer);
-  append_int(s, "carried", carried);
-  append_int(s, "handover_slot", handover_slot);
-  append_int(s, "key_latch", key_latch);
-  append_int(s, "menu_cursor", menu_cursor);
-  append_int(s, "menu_choice", menu_choice);
-  append_int(s, "run_ticks", run_ticks);
-  append_int(s, "run_active", run_active);
-  append_int(s, "sound_on", sound_on);
-  append_int(s, "bonus_type", bonus_type);
-  append_int(s, "bonus_roll_timer", bonus_roll_timer);
-  append_int(s, "bonus_time_left", bonus_time_left);
-  append_int(s, "score_at_roll", score_at_roll);
-  s += ",\"flames\":[";
-  for (int i = 0; i < 2; i++) {
-    if (i)
-      s += ",";
-    s += "[" + std::to_string(flames[i].x) + "," +
-         std::to_string(flames[i].frame) + "," +
-         std::to_string(flames[i].timer) + "]";
+  for (int i = 0; i < state_int_count; i++) {
+    const StateInt &f = state_ints[i];
+    if (f.value != nullptr)
+      append_int(s, f.name, *f.value);
+    else
+      append_records(s, f.name);
   }
-  s += "]";
-  append_int(s, "miss_anim_timer", miss_anim_timer);
-  append_int(s, "miss_frame", miss_frame);
-  s += ",\"barrels\":[";
-  for (int i = 0; i < MAX_BARRELS; i++) {
-    const BarrelSlot &b = barrels[i];
-    if (i)
-      s += ",";
-    s += "[" + std::to_string(b.state) + "," + std::to_string(b.frame) + "," +
-         std::to_string(b.x) + "," + std::to_string(b.y) + "," +
-         std::to_string(b.dx) + "," + std::to_string(b.step_timer) + "," +
-         std::to_string(b.wait_timer) + "," + std::to_string(b.lane) + "," +
-         std::to_string(object_index(b.sprite)) + "]";
-  }
-  s += "]";
   append_int(s, "ape_sprite", object_index(ape_sprite));
   append_int(s, "lady_sprite", object_index(lady_sprite));
   append_int(s, "bonus_sprite", object_index(bonus_sprite));
