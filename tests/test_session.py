@@ -170,8 +170,9 @@ def test_session_full_screen_at_the_desktop_size_and_the_display_lost():
         finally:
             win.kill()
 
-        # A loop that spins, or redraws the whole enlarged picture every
-        # pass, takes 10 % to 100 % of a core here; the title and play 2 % to 3 %.
+        # At most 5 % of a core: measured here, the title and play take about
+        # 2.5 % at a low load; enlarging and sending the whole picture on
+        # every pass instead of the rows that changed, 6 % to 7 %.
         win = Window(env, folder, "full_screen")
         try:
             win.wait_for(lambda img: shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB),
@@ -187,7 +188,7 @@ def test_session_full_screen_at_the_desktop_size_and_the_display_lost():
             code, err = win.quit_from_game()
         finally:
             win.kill()
-        assert code == 0 and max(shares) < 0.06, (code, shares, err)
+        assert code == 0 and max(shares) < 0.05, (code, shares, err)
         assert open(path, "rb").read() == SAVED
 
         # A best score of -1, which any game over raises; a game at level 16
