@@ -175,18 +175,17 @@ class Window:
         return b"".join(out)
 
     def close(self):
-        """What a window manager sends when the window's close button is pressed."""
-        x, p, u = ctypes.CDLL("libX11.so.6"), ctypes.c_void_p, ctypes.c_ulong
-        x.XOpenDisplay.restype, x.XInternAtom.restype = p, u
-        x.XInternAtom.argtypes, x.XSendEvent.argtypes = [p, ctypes.c_char_p, ctypes.c_int], [p, u, ctypes.c_int, ctypes.c_long, p]
-        d = x.XOpenDisplay(self.env["DISPLAY"].encode())
+        """What a window manager sends when the window's close button is
+        pressed: a client message (type 33, serial, send_event, display,
+        window, message type, format, data) of WM_PROTOCOLS, WM_DELETE_WINDOW."""
+        x, p = ctypes.CDLL("libX11.so.6"), ctypes.c_void_p
+        x.XOpenDisplay.restype, x.XInternAtom.restype = p, ctypes.c_ulong
+        d = p(x.XOpenDisplay(self.env["DISPLAY"].encode()))
         wid = int(subprocess.run(["xdotool", "search", "--name", "^ZARN$"], env=self.env,
                                  capture_output=True, text=True).stdout.split()[-1])
-        # An XClientMessageEvent: type 33, serial, send_event, display, window, type, format, data.
-        ev = (ctypes.c_long * 24)(33, 0, 1, 0, wid, x.XInternAtom(d, b"WM_PROTOCOLS", 0), 32,
-                                  x.XInternAtom(d, b"WM_DELETE_WINDOW", 0))
-        x.XSendEvent(d, wid, 0, 0, ev)
-        x.XCloseDisplay(p(d))
+        atoms = [x.XInternAtom(d, name, 0) for name in (b"WM_PROTOCOLS", b"WM_DELETE_WINDOW")]
+        x.XSendEvent(d, ctypes.c_ulong(wid), 0, ctypes.c_long(0), (ctypes.c_long * 24)(33, 0, 1, 0, wid, atoms[0], 32, atoms[1]))
+        x.XCloseDisplay(d)
 
     def keep(self, name):
         """The window as it is now, kept as an artefact; its picture returned."""
