@@ -52,6 +52,12 @@ def xserver(size="1024x768"):
     finally:
         proc.terminate()
         proc.wait()
+        # A server killed by a test leaves its lock and socket behind.
+        with contextlib.suppress(OSError, ValueError):
+            if int(open(f"/tmp/.X{n}-lock").read()) == proc.pid:
+                for path in (f"/tmp/.X11-unix/X{n}", f"/tmp/.X{n}-lock"):
+                    with contextlib.suppress(FileNotFoundError):
+                        os.remove(path)
 
 
 @functools.lru_cache(None)
