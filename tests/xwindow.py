@@ -2,6 +2,7 @@
 the README's play path starts it, keys through xdotool, and its picture read
 back and compared with what the pack and zarn-trace say it must show."""
 import contextlib
+import ctypes
 import functools
 import os
 import shutil
@@ -34,23 +35,29 @@ def start_game(folder, env):
 
 
 @contextlib.contextmanager
-def xserver():
+def xserver(size="1024x768"):
     """An Xvfb of our own, and an environment whose programs reach it. Without
     xmessage on the path an error lands on stderr instead of in a box that
     waits for a click."""
     n = next((n for n in DISPLAYS if not os.path.exists(f"/tmp/.X{n}-lock")), None)
     assert n is not None, "every display number of ours is taken"
-    proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+    proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", size + "x24", "-nolisten", "tcp"],
                             stderr=subprocess.DEVNULL)
     try:
         for _ in range(100):
             if os.path.exists(f"/tmp/.X11-unix/X{n}"):
                 break
             time.sleep(0.05)
-        yield dict(os.environ, DISPLAY=f":{n}", PATH="/usr/sbin:/usr/bin:/sbin:/bin")
+        yield dict(os.environ, DISPLAY=f":{n}", PATH="/usr/sbin:/usr/bin:/sbin:/bin", XVFB_PID=str(proc.pid))
     finally:
         proc.terminate()
         proc.wait()
+        # A server killed by a test leaves its lock and socket behind.
+        with contextlib.suppress(OSError, ValueError):
+            if int(open(f"/tmp/.X{n}-lock").read()) == proc.pid:
+                for path in (f"/tmp/.X11-unix/X{n}", f"/tmp/.X{n}-lock"):
+                    with contextlib.suppress(FileNotFoundError):
+                        os.remove(path)
 
 
 @functools.lru_cache(None)
@@ -153,7 +160,9 @@ class Window:
                                   check=True).stdout.split()[-1]
 
     def grab(self):
-        """The game's 320x240 picture; a full-screen window holds it centred."""
+        """The game's 320x240 picture, shown k times enlarged: the window
+        holds it whole, full screen centred. Every k x k block must be of
+        one colour."""
         for _ in range(50):  # a new window may not be mapped yet
             ppm = subprocess.run(["import", "-window", self.wid, "-depth", "8", "ppm:-"],
                                  env=self.env, capture_output=True).stdout
@@ -161,9 +170,28 @@ class Window:
                 break
             time.sleep(0.05)
         w, h = (int(v) for v in ppm.split()[1:3])
-        px, x0, y0 = ppm[len(ppm) - 3 * w * h:], (w - 320) // 2, (h - 240) // 2
-        self.size = (w, h)
-        return b"".join(px[((y0 + y) * w + x0) * 3:((y0 + y) * w + x0 + 320) * 3] for y in range(240))
+        self.screen, self.size, k = ppm[len(ppm) - 3 * w * h:], (w, h), min(w // 320, h // 240)
+        self.k, x0, y0 = k, (w - 320 * k) // 2 * 3, (h - 240 * k) // 2
+        at, out = [(y0 + y) * w * 3 + x0 for y in range(240 * k)], []
+        rows = [self.screen[a:a + 960 * k] for a in at]
+        for y in range(240):
+            px = [rows[y * k][i:i + 3] for i in range(0, 960 * k, 3 * k)]
+            assert rows[y * k:y * k + k] == [b"".join(p * k for p in px)] * k, f"row {y}: not {k}x{k} blocks"
+            out += px
+        return b"".join(out)
+
+    def close(self):
+        """What a window manager sends when the window's close button is
+        pressed: a client message (type 33, serial, send_event, display,
+        window, message type, format, data) of WM_PROTOCOLS, WM_DELETE_WINDOW."""
+        x, p = ctypes.CDLL("libX11.so.6"), ctypes.c_void_p
+        x.XOpenDisplay.restype, x.XInternAtom.restype = p, ctypes.c_ulong
+        d = p(x.XOpenDisplay(self.env["DISPLAY"].encode()))
+        wid = int(subprocess.run(["xdotool", "search", "--name", "^ZARN$"], env=self.env,
+                                 capture_output=True, text=True).stdout.split()[-1])
+        atoms = [x.XInternAtom(d, name, 0) for name in (b"WM_PROTOCOLS", b"WM_DELETE_WINDOW")]
+        x.XSendEvent(d, ctypes.c_ulong(wid), 0, ctypes.c_long(0), (ctypes.c_long * 24)(33, 0, 1, 0, wid, atoms[0], 32, atoms[1]))
+        x.XCloseDisplay(d)
 
     def keep(self, name):
         """The window as it is now, kept as an artefact; its picture returned."""
@@ -224,7 +252,7 @@ def climb(win, frm, to):
 def play_to_first_handover(win, limit=60):
     """Grabs whichever waiting barrel is nearest and hands it to the lady on
     rung 2, watching the screen, until the status line shows its 10 points."""
-    end, grabbed = time.time() + limit, False
+    end = time.time() + limit
     while time.time() < end:
         img = win.grab()
         if number_at(img, 64, 0) == 10:
@@ -233,9 +261,6 @@ def play_to_first_handover(win, limit=60):
         if rung is None:
             continue
         if drawn_at(img, 38, APE_X + 17, RUNG_Y[rung] + 20) == 1:  # carried
-            if not grabbed:
-                grabbed = True
-                win.keep("grabbed")
             if rung != 2:
                 climb(win, rung, 2)
             else:

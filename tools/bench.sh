@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints the benchmark table, measured in one run on this machine (about two
 # minutes; run it on an otherwise idle machine): tools/bench.sh
-# Xvfb runs on the first free display of :91..:99.
+# Xvfb runs on the first free display of ZARN_DISPLAYS (by default :70..:89).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/setup.sh"

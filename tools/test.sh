@@ -11,7 +11,7 @@ args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
   [ "${args[i]}" = -k ] && word=${args[i + 1]:-}
 done
-builds=(--asan --tsan --fuzz)
+builds=(--asan --tsan --fuzz --release)
 if [ -n "$word" ]; then
   # The files holding a chosen test; a file that runs build-tsan's program
   # or tools/fuzz.sh needs that build.

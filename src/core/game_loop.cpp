@@ -76,14 +76,14 @@ void run_game() {
   start_game();
   while (run_active == 1) {
     platform_pass(LOOP_GAME);
-    if (key[KEY_ESC] != 0)
+    if (key[KEY_ESC] != 0 || platform_quit_requested())
       run_active = 0;
     if (tick_flag.load() == 1) {
       // Cleared before the work, so a tick arriving meanwhile stays pending.
       tick_flag.store(0);
       run_tick();
     }
-    blit(buffer, screen, 0, 0, 0, 0, 320, 240);
+    platform_present(buffer);
   }
   end_game();
 }

@@ -61,7 +61,7 @@ void show_instructions() {
              nullptr};
   for (;;) {
     platform_pass(LOOP_INSTRUCTIONS);
-    if (keypressed()) {
+    if (keypressed() || platform_quit_requested()) {
       sfx_stop(snd_instr_music);
       return;
     }
@@ -84,6 +84,6 @@ void show_instructions() {
         blit(s.bmp, buffer, 0, 0, s.x, s.y, s.bmp->w, s.bmp->h);
     if (p.caption != nullptr)
       draw_text_centre(buffer, 160, 150, COL_TEXT, "%s", p.caption);
-    blit(buffer, screen, 0, 0, 0, 0, 320, 240);
+    platform_present(buffer);
   }
 }

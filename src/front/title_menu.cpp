@@ -65,6 +65,8 @@ int menu_input() {
 void title_menu() {
   while (menu_choice <= 2) {
     platform_pass(LOOP_MENU);
+    if (platform_quit_requested())
+      return; // as QUIT does
     blit(title_bmp, buffer, 0, 0, 0, 0, 320, 240);
     menu_input();
     blit(cursor_bmp, buffer, 0, 0, 108, 16 * menu_cursor + 111, cursor_bmp->w,
@@ -86,6 +88,6 @@ void title_menu() {
     }
     if (menu_choice == 4)
       return;
-    blit(buffer, screen, 0, 0, 0, 0, 320, 240);
+    platform_present(buffer);
   }
 }

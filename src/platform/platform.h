@@ -6,6 +6,8 @@
 
 #include <allegro.h>
 
+#include <atomic>
+
 // The display modes start-up asks for, by the role they play.
 enum GfxRole {
   GFX_ROLE_WINDOW,          // the preferred windowed driver
@@ -21,15 +23,34 @@ enum LoopId { LOOP_PROMPT, LOOP_MENU, LOOP_GAME, LOOP_INSTRUCTIONS };
 int platform_install_system(char *why, int why_size);
 void platform_install_keyboard_and_timer();
 void platform_seed_random();
-void platform_install_tick(void (*handler)());
+// The handler runs 50 times a second and sets `pending`, which the game
+// loop clears when it takes the tick; the flag is the game's, lent here so
+// that platform_pass can wait for it.
+void platform_install_tick(void (*handler)(), std::atomic<int> *pending);
 // The library's install_sound result: 0 when sound is available.
 int platform_install_sound(const char *config_path);
-// 0 when the mode was set.
+// 0 when the mode was set. The screen may then be larger than the game's
+// 320x240 picture: only platform_present draws on it.
 int platform_set_gfx_mode(GfxRole role);
+// Shows a finished 320x240 frame of the colour depth 8, in the colours of
+// the palette last given to set_palette.
+void platform_present(BITMAP *frame);
 void platform_play_sample(SAMPLE *s, int loop);
 void platform_stop_sample(SAMPLE *s);
 void platform_message(const char *text);
-// Called at the top of every pass of every loop.
+// Called at the top of every pass of every loop; may sleep until the next
+// tick.
 void platform_pass(LoopId loop);
+
+// True once the player closed the window or the system asked the program to
+// end (a signal); the loops look at it where they look at the keys.
+bool platform_quit_requested();
+// The exit value such a request asks for: 0 for the close button, 128 + N
+// for signal N.
+int platform_quit_exit_value();
+// When the display goes away the program cannot go on drawing and ends at
+// once, from whatever thread noticed; `save` runs first and must do nothing
+// but keep what would otherwise be lost.
+void platform_on_display_lost(void (*save)());
 
 #endif

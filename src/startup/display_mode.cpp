@@ -27,14 +27,19 @@ int choose_display_mode() {
 
   fill_mode_palette();
   set_palette(mode_palette);
-  clear_to_color(screen, 0);
-  draw_text_centre(screen, 160, 96, 2, "Choose Mode");
-  draw_text(screen, 104, 112, 1, "1 - Fullscreen");
-  draw_text(screen, 104, 120, 1, "2 - Window");
+  // Drawn at the game's own size; the platform shows it as it shows frames.
+  BITMAP *prompt = create_bitmap(320, 240);
+  if (prompt == nullptr)
+    return -1;
+  clear_to_color(prompt, 0);
+  draw_text_centre(prompt, 160, 96, 2, "Choose Mode");
+  draw_text(prompt, 104, 112, 1, "1 - Fullscreen");
+  draw_text(prompt, 104, 120, 1, "2 - Window");
+  platform_present(prompt);
 
   int choice = 0;
   int failed = 0;
-  while (choice == 0) {
+  while (choice == 0 && !platform_quit_requested()) {
     platform_pass(LOOP_PROMPT);
     if (key[KEY_1] != 0) {
       choice = 1;
@@ -48,5 +53,6 @@ int choose_display_mode() {
     if (key[KEY_2] != 0)
       choice = 2;
   }
+  destroy_bitmap(prompt);
   return failed;
 }

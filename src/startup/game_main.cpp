@@ -16,6 +16,24 @@ void show_error(const char *format, const char *detail) {
   platform_message(text);
 }
 
+// The best score as the file held it at the start: a run that ends other
+// than through QUIT writes the file only when it raised the score.
+int stored_hiscore;
+
+void save_if_raised() {
+  if (hiscore > stored_hiscore)
+    save_hiscore(hiscore);
+}
+
+void shut_down() {
+  unload_datafile(pack);
+  pack = nullptr;
+  if (buffer != nullptr)
+    destroy_bitmap(buffer);
+  buffer = nullptr;
+  allegro_exit();
+}
+
 } // namespace
 
 int game_main(int argc, char **argv) {
@@ -28,7 +46,7 @@ int game_main(int argc, char **argv) {
   }
   platform_install_keyboard_and_timer();
   platform_seed_random();
-  platform_install_tick(tick_handler);
+  platform_install_tick(tick_handler, &tick_flag);
 
   sound_on = 1;
   if (platform_install_sound(argc > 0 ? argv[0] : nullptr) != 0)
@@ -45,7 +63,13 @@ int game_main(int argc, char **argv) {
   game_font = static_cast<FONT *>(pack[OBJ_FONT].dat);
 
   buffer = nullptr;
-  if (choose_display_mode() == 0)
+  int failed = choose_display_mode();
+  if (platform_quit_requested()) {
+    // Nothing has been read yet, so there is nothing to keep.
+    shut_down();
+    return platform_quit_exit_value();
+  }
+  if (failed == 0)
     buffer = create_bitmap(320, 240);
   if (buffer == nullptr) {
     // Everything from here on draws on a 320x240 screen: without one, end
@@ -60,15 +84,21 @@ int game_main(int argc, char **argv) {
   set_palette(static_cast<RGB *>(pack[OBJ_PALETTE].dat));
   menu_cursor = 1;
   hiscore = load_hiscore();
+  stored_hiscore = hiscore;
+  platform_on_display_lost(save_if_raised);
   level = 0;
 
   title_menu();
 
-  save_hiscore(hiscore);
-  unload_datafile(pack);
-  pack = nullptr;
-  destroy_bitmap(buffer);
-  buffer = nullptr;
-  allegro_exit();
-  return 0;
+  // The close button quits as QUIT does; a signal (a logout, a kill) keeps
+  // only a raised best score and says what ended the program.
+  int code = platform_quit_requested() ? platform_quit_exit_value() : 0;
+  if (code == 0)
+    save_hiscore(hiscore);
+  else
+    save_if_raised();
+  shut_down();
+  if (code != 0)
+    fprintf(stderr, "zarn: ended by signal %d\n", code - 128);
+  return code;
 }

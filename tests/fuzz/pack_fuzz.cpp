@@ -14,10 +14,6 @@
 #include "platform/platform.h"
 #include "startup/pack.h"
 
-// The game's sample calls go nowhere here.
-void platform_play_sample(SAMPLE *, int) {}
-void platform_stop_sample(SAMPLE *) {}
-
 namespace {
 
 BITMAP *canvas;

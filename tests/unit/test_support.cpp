@@ -7,17 +7,23 @@
 #include "platform/platform.h"
 #include "startup/pack.h"
 
-// A silent platform: the unit tests call the game's procedures directly.
+// The one stand-in for the platform that the C++ harnesses link (the unit
+// tests, the tick benchmark and the pack fuzz target): silent, with no
+// display, sound or timer. They call the game's procedures directly.
 int platform_install_system(char *, int) { return 0; }
 void platform_install_keyboard_and_timer() {}
 void platform_seed_random() {}
-void platform_install_tick(void (*)()) {}
+void platform_install_tick(void (*)(), std::atomic<int> *) {}
 int platform_install_sound(const char *) { return -1; }
 int platform_set_gfx_mode(GfxRole) { return -1; }
 void platform_play_sample(SAMPLE *, int) {}
 void platform_stop_sample(SAMPLE *) {}
 void platform_message(const char *) {}
 void platform_pass(LoopId) {}
+void platform_present(BITMAP *) {}
+bool platform_quit_requested() { return false; }
+int platform_quit_exit_value() { return 0; }
+void platform_on_display_lost(void (*)()) {}
 
 bool test_load_game_pack() {
   if (pack != nullptr)

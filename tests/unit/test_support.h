@@ -1,5 +1,5 @@
-// Shared set-up for the unit tests: the library without a display and the
-// built resource pack.
+// Shared set-up for the C++ harnesses (unit tests, tick benchmark, fuzz
+// targets): the library without a display and the built resource pack.
 #ifndef ZARN_TEST_SUPPORT_H
 #define ZARN_TEST_SUPPORT_H
 
