@@ -81,7 +81,7 @@ void save_hiscore(int value) {
   int fd = open(hiscore_file, O_WRONLY | O_CREAT | O_TRUNC | O_BINARY, 0664);
   if (fd < 0)
     return;
-#ifndef ALLEGRO_WINDOWS
+#ifndef _WIN32
   // The file is meant to be shared by a group of players; the umask would
   // take the group's write bit away.
   if (!existed)
