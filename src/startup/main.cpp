@@ -38,7 +38,7 @@ int main(int argc, char **argv) {
   // Windows wakes a waiting thread on its own clock, every 15.6 ms unless a
   // program asks for finer: the library's timer thread would then post two
   // of the 50 ticks a second at once, and a tick does not queue, so one
-  // would be lost; the 1 ms waits between passes need it too.
+  // would be lost.
   timeBeginPeriod(1);
 #endif
   return game_main(argc, argv);
