@@ -13,9 +13,32 @@
 
 #ifdef ALLEGRO_UNIX
 #include <semaphore.h>
+#define ZARN_TICK_SEMAPHORE
 #endif
 #ifdef ALLEGRO_WITH_XWINDOWS
 #include <X11/Xlib.h>
+#endif
+
+#ifdef ALLEGRO_WINDOWS
+#include <climits>
+// After the game's own headers: windows.h defines names such as OBJ_FONT.
+#include <winalleg.h>
+#define ZARN_TICK_SEMAPHORE
+namespace {
+// Windows' own semaphore, under the names of the POSIX one used below.
+using sem_t = HANDLE;
+int sem_init(sem_t *s, int, unsigned value) {
+  *s = CreateSemaphoreW(nullptr, static_cast<LONG>(value), LONG_MAX, nullptr);
+  return *s != nullptr ? 0 : -1;
+}
+int sem_post(sem_t *s) { return ReleaseSemaphore(*s, 1, nullptr) ? 0 : -1; }
+int sem_trywait(sem_t *s) {
+  return WaitForSingleObject(*s, 0) == WAIT_OBJECT_0 ? 0 : -1;
+}
+int sem_wait(sem_t *s) {
+  return WaitForSingleObject(*s, INFINITE) == WAIT_OBJECT_0 ? 0 : -1;
+}
+} // namespace
 #endif
 
 namespace {
@@ -289,7 +312,7 @@ namespace {
 void (*game_tick_handler)();
 std::atomic<int> *pending_tick;
 
-#ifdef ALLEGRO_UNIX
+#ifdef ZARN_TICK_SEMAPHORE
 // Posted on every tick, so that a pass can sleep until the next one instead
 // of waking up every millisecond to look at the flag.
 sem_t tick_sem;
@@ -298,7 +321,7 @@ bool tick_sem_ready;
 
 void platform_tick() {
   game_tick_handler();
-#ifdef ALLEGRO_UNIX
+#ifdef ZARN_TICK_SEMAPHORE
   sem_post(&tick_sem);
 #endif
 }
@@ -308,7 +331,7 @@ void platform_tick() {
 void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
   game_tick_handler = handler;
   pending_tick = pending;
-#ifdef ALLEGRO_UNIX
+#ifdef ZARN_TICK_SEMAPHORE
   tick_sem_ready = sem_init(&tick_sem, 0, 0) == 0;
 #endif
   install_int_ex(platform_tick, BPS_TO_TIMER(50));
@@ -432,7 +455,7 @@ void platform_message(const char *text) { allegro_message("%s", text); }
 
 namespace {
 
-#ifdef ALLEGRO_UNIX
+#ifdef ZARN_TICK_SEMAPHORE
 // Sleeps until a tick arrives after the call; the ticks that came before are
 // spent. A tick that comes between the draining and the wait is still
 // counted by the semaphore, so none is slept through.

@@ -51,6 +51,10 @@ int game_main(int argc, char **argv) {
   sound_on = 1;
   if (platform_install_sound(argc > 0 ? argv[0] : nullptr) != 0)
     sound_on = 0;
+  // A failed sound start leaves its reason in the library's error text, where
+  // a failed pack load would report it as its own (Windows without a sound
+  // device: "Failed to init digital sound driver").
+  allegro_error[0] = '\0';
 
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
