@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Packs the files zarn_packtool wrote into one datafile.
 #   cmake -DDAT=dat -DSETARCH=setarch -DPASSWORD=WORD -DSTAGE=DIR -DOUTPUT=FILE
 #         -P make_pack.cmake

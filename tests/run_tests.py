@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Runs every test of the project and ends with one summary line.
 
 Python tests are the functions named test_* in tests/test_*.py; each passes

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The heaviest tick's benchmark, briefly: a tick's work must stay far inside
 its 20 ms (tools/bench.sh measures it properly against its 0.1 % target; here
 the bound is ten times looser, so other jobs on the machine cannot fail it)."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Every bad input the program can meet, one table row each: what the run
 must do and the high-score file's bytes after it. Nothing the player had is
 lost: a refused start leaves the file alone, and so does a failed save."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The C++ sources keep the project's clang-format style."""
 import os
 import subprocess

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The title menu and the instruction pages, from their pass lines, sounds and
 screenshots."""
 from zarn_test import QUIT, picture, region, shot, text_image, trace

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The libFuzzer targets for a few seconds each, through the documented
 command: every committed input (the crashes found so far among them) runs
 first, then new inputs; any crash, leak or broken property fails."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The installed game: `cmake --install` into a scratch prefix, the `zarn`
 launcher started from elsewhere with a scratch HOME (under Xvfb where the
 game must really run), the desktop files checked with Debian's validators,

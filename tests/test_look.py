@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The README's screenshots are the program's own frames: made again from
 the current build, they must show the same pixels as the committed ones."""
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Memory: a whole scripted session under valgrind's memcheck on the plain
 build. (The real program under ThreadSanitizer runs in tests/test_session.py.)"""
 import json

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The resource pack: rebuilt from data/ elsewhere it must come out byte for
 byte the same as the build's zarn.dat, and a broken source must stop the
 build with an error that names the file."""

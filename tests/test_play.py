@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The game's rules replayed through zarn-trace, each checked as the game's
 design words it, on a level where breaking it shows."""
 from zarn_test import (LANE_RUNG, LANE_X, LANE_Y, LEVELS, RUNG_Y, Driver, good_bot, idle, live,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """A player's whole session with the built game in a real window under Xvfb:
 keys through xdotool, the screen read back and compared with what the pack
 and zarn-trace say it must show. Screenshots of every screen are kept in

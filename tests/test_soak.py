@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The soak through zarn-trace for 50,000 game ticks (tools/soak.py runs it
 as long as asked), and its checker's own teeth: a state it must refuse."""
 import copy

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The path to the sound card, which the replays cannot see: a game in a real
 window with the library's ALSA output captured to a WAV file (a file device
 on null, in a scratch HOME) plays the start jingle from its start, and Esc

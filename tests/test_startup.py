@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Start-up, game start and end, and the replay tool's own script and
 command-line checks; bad packs and high-score files are in test_faults."""
 import struct

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """ZARN for Windows: the zip tools/windows.sh packs, unpacked into a folder of
 its own and played under Wine in an Xvfb of the tests' own, keys through
 xdotool as in the Linux sessions. Screenshots in build/artefacts/session/."""

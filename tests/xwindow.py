@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The game in a real window under an Xvfb of the tests' own: started the way
 the README's play path starts it, keys through xdotool, and its picture read
 back and compared with what the pack and zarn-trace say it must show."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Shared helpers for the replay tests: zarn-trace on a script or a pipe in a
 scratch folder holding the built pack, pictures as rows of palette indices,
 the game's tables and the suite's good player."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The benchmark table, measured in one run on this machine (tools/bench.sh):
 one tick's work at the heaviest state (Google Benchmark), then the real game
 under Xvfb: CPU on the title screen, the instruction pages and in play (20 s

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The resource pack's catalogue as the game and the pack tool have it, read
 from src/startup/pack_catalogue.h: one (index, name, type, fit, w, h) tuple
 per object, in index order."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Draws every object of the built zarn.dat on one PNG: pictures enlarged with
 # their index and name, the screens, the font, the palette and the samples.
 #   tools/contact_sheet.sh [OUT.png]     (default: build/contact-sheet.png)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs one libFuzzer target for a while: fuzz.sh TARGET SECONDS
 # TARGET is hiscore (the high-score file), script (zarn-trace's script lines)
 # or pack (zarn.dat and its check). Every committed input in

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the pack fuzz target's seed (tests/fuzz/corpus/pack/smallest): the
 smallest pack the game accepts, one object for every row of the catalogue
 (every picture 2x2, every sample four bytes), as the bytes inside the

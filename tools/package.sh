@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package of the game: package.sh [OUT_DIR], by default
 # build/packages. Install it with `apt install ./OUT_DIR/zarn_*.deb`.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the game (only the game: no tests) and starts it through the same
 # launcher an installed game uses, here pointing into build/: the best score
 # is kept in the player's data directory ($XDG_DATA_HOME/zarn, else

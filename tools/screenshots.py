@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Takes the README's screenshots from the real program: zarn-trace drives
 game_main headless with the built pack, a player's script and a fixed seed,
 so the same sources give the same pictures.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the build needs (Debian packages, only those missing) and
 # builds the game, plus the checking builds asked for:
 #   setup.sh [--asan] [--tsan] [--fuzz] [--release]

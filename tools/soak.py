@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Soak: plays through `zarn-trace -` for a given number of game ticks, game
 after game, with random keys and with the test suite's good player, and checks
 on every pass that the state stays inside its bounds and that every barrel,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up and builds what is missing, then runs every test and ends with one
 # "N passed, N failed" line. With -k WORD only the tests whose names hold
 # WORD run, and only the checking builds they need are built: the

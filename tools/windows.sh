@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds ZARN for 64-bit Windows, by the same code, and packs the zip a player
 # unpacks anywhere: build-win/zarn-VERSION-win64.zip (zarn.exe, zarn.dat and
 # README.txt). The last line it prints is the zip's path.

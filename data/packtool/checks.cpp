@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "checks.h"
 
 #include "startup/pack_catalogue.h"

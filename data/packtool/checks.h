@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the game's screens and sounds rely on in the pack's contents, beyond
 // the catalogue's types and sizes: checked while the pack is made, so a
 // picture or a sound that would look or sound wrong stops the build.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "font.h"
 
 #include "image.h" // SourceError

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The 8x8 text font, read from glyph grids.
 #ifndef ZARN_PACKTOOL_FONT_H
 #define ZARN_PACKTOOL_FONT_H

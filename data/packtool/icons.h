@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application icons, drawn from the standing ape, written as PNG files
 // here so that building the game needs no image tools.
 #ifndef ZARN_PACKTOOL_ICONS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Indexed pictures, the palette and the readers for the text sources.
 #ifndef ZARN_PACKTOOL_IMAGE_H
 #define ZARN_PACKTOOL_IMAGE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turns the text sources under data/ into the files the `dat` tool packs:
 // one file per object, named NN_what.ext so the pack keeps index NN, and a
 // list (pack.lst) of "TYPE FILE" lines telling dat how to read each; or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two full-screen pictures, drawn in code around the art's sprites.
 #ifndef ZARN_PACKTOOL_SCENES_H
 #define ZARN_PACKTOOL_SCENES_H

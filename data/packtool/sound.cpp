@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sound.h"
 
 #include "image.h" // SourceError

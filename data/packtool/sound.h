@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's sounds, synthesised from the tunes and recipes in sound.cpp.
 #ifndef ZARN_PACKTOOL_SOUND_H
 #define ZARN_PACKTOOL_SOUND_H

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Allegro for the Windows build: the static library that tools/windows.sh
 # cross-builds into ZARN_ALLEGRO_PREFIX (Windows has no pkg-config). It takes
 # the name of the Linux build's pkg-config target, so that the rules of the

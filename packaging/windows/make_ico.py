@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Packs the Linux build's icon PNGs into one Windows icon:
 make_ico.py ICO PNG... Since Vista an .ico entry may hold a PNG as it is, so
 the exe shows exactly the pictures the desktop icons are, with nothing drawn

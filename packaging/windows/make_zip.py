@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Packs the Windows zip: make_zip.py ZIP EXE PACK TEXT. The files lie at the
 top of the zip, so that unpacking it gives the game's folder; the text gets
 Windows line ends. Every entry carries the same fixed date and attributes,

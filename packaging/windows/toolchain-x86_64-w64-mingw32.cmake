@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-building for 64-bit Windows with Debian's mingw-w64 compilers
 # (g++-mingw-w64-x86-64-win32): for Allegro and for the game alike.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole program's state: one set of globals and fixed tables that every
 // step reads and writes in place. Nothing is passed between steps except
 // through these.

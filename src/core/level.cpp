@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/game_state.h"
 
 void apply_level_params() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/game_state.h"
 
 // The first digit is not reduced: a value of 10000 or more shows whatever

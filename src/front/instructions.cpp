@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/game_state.h"
 #include "platform/platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What differs between the real machine and the headless replay harness.
 // The game calls only these for the library's system, timer, display, sound,
 // message box and clock seed; the rest of the library it uses directly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real machine: the library's own system, timer, display and sound.
 #include "platform/platform.h"
 

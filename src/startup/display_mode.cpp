@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "startup/display_mode.h"
 
 #include "core/game_state.h"

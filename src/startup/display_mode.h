@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef ZARN_DISPLAY_MODE_H
 #define ZARN_DISPLAY_MODE_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "startup/game_main.h"
 
 #include "core/game_state.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef ZARN_GAME_MAIN_H
 #define ZARN_GAME_MAIN_H
 

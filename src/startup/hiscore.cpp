@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The best score lives in "hiscore.zrn" as four bytes, least significant
 // first, with the line-end translation of a text stream: each byte 0x0A is
 // stored as 0x0D 0x0A. Streams here do no such translation, so it is done by

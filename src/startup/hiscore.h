@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef ZARN_HISCORE_H
 #define ZARN_HISCORE_H
 

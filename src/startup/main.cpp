@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform entry. On Windows END_OF_MAIN supplies WinMain, which hands
 // this main to the library's own entry; elsewhere it expands to nothing.
 #include <allegro.h>

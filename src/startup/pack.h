@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef ZARN_PACK_H
 #define ZARN_PACK_H
 

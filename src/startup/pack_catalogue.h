@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The resource pack's catalogue: every object the game reaches by index, its
 // type and, for a picture, the size the game relies on. The game's indices,
 // the pack's check at start-up, the pack tool and the Python tools

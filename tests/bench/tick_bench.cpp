@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The heaviest tick the game can meet: level index 15 with all 19 slots
 // live, a bonus item up, 14 lost barrels in the row and nine barrels in the
 // stack. Every barrel is due to move this tick. The state is put back before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as the high-score file: the reader must take the first four
 // bytes after undoing the CR LF translation (or 100 when there are fewer),
 // and whatever it read must come back unchanged through a save.

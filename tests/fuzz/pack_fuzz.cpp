@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as the contents of zarn.dat, wrapped in the packfile layer with
 // the game's password exactly as the pack is stored. The loader must never
 // crash; a pack it turns away must come with a reason, and one it accepts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as a zarn-trace script, read line by line as the tool reads it.
 // A line that is accepted must hold only what a line can say, and written
 // back in the script's own words it must read the same again; a line that is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built zarn.dat as the library loads it. The pack tool holds every
 // object to the catalogue and to what the screens rely on while it makes the
 // pack; what only the loaded pack shows is checked here: every object came

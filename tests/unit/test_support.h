@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared set-up for the C++ harnesses (unit tests, tick benchmark, fuzz
 // targets): the library without a display and the built resource pack.
 #ifndef ZARN_TEST_SUPPORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zarn-sheet: draws everything in a built zarn.dat on one picture, to look
 // at the pack as the game gets it: every picture enlarged with its index and
 // name, the two backgrounds, the font, the palette as a grid and every sample

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform layer of zarn-trace: a script stands in for the timer and the
 // keyboard, the screen is a memory bitmap, sample calls and message boxes are
 // printed instead of played or shown, and the seed is fixed.

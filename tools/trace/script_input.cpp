@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zarn-trace's script input: read through a buffer of its own, so the tool
 // can tell whether the next line is already there or would have to be
 // waited for.

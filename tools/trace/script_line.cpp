@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "script_line.h"
 
 #include <allegro.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One line of a zarn-trace script, read apart from the tool's platform layer
 // so that the reader can be driven on its own (the fuzz target does).
 #ifndef ZARN_SCRIPT_LINE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zarn-trace's JSON lines: the game state as the tool prints it on every
 // pass, and the strings of its other lines.
 #include <cstdio>

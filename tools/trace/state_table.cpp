@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "state_table.h"
 
 #include "core/game_state.h"

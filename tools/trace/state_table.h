@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's whole-number state by name, in the order zarn-trace prints it.
 // The tool's JSON writer walks it, and the tick benchmark puts these values
 // back before each timed tick.

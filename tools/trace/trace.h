@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zarn-trace: the whole program run headless from a script of keys and ticks,
 // printing the game state at the top of every pass.
 #ifndef ZARN_TRACE_H
