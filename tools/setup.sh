@@ -23,21 +23,7 @@ packages=("${game_packages[@]}" libgtest-dev python3
 if [ "${1:-}" = --packages ]; then
   packages=("${game_packages[@]}")
 fi
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
-    missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "setup: these Debian packages are missing; run as root or install them: ${missing[*]}" >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$top/tools/install_packages.sh" setup "${packages[@]}"
 [ "${1:-}" = --packages ] && exit 0
 
 jobs=$(nproc 2>/dev/null || echo 2)

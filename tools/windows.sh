@@ -27,21 +27,7 @@ allegro_options=(-DSHARED=off -DWANT_ALLEGROGL=off -DWANT_LOADPNG=off -DWANT_LOG
 packages=(cmake make python3 patch gcc-mingw-w64-x86-64-win32
           g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
           wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
-    missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "windows: installing ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "windows: these Debian packages are missing; run as root or install them: ${missing[*]}" >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get -o DPkg::Lock::Timeout=900 update -qq
-  apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$top/tools/install_packages.sh" windows "${packages[@]}"
 
 [ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
 
