@@ -156,9 +156,18 @@ class Window:
         if full:
             self.wid = "root"
             return
-        self.wid = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^ZARN$"],
-                                  env=self.env, capture_output=True, text=True, timeout=60,
-                                  check=True).stdout.split()[-1]
+        # A window that goes away while xdotool looks (Wine makes and drops
+        # some at start) ends its search with an error: look again.
+        end = time.time() + 60
+        while True:
+            found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^ZARN$"],
+                                   env=self.env, capture_output=True, text=True, timeout=60)
+            if found.returncode == 0:
+                break
+            if time.time() > end:
+                raise subprocess.CalledProcessError(found.returncode, found.args, found.stdout, found.stderr)
+            time.sleep(0.2)
+        self.wid = found.stdout.split()[-1]
 
     def grab(self):
         """The game's 320x240 picture, shown k times enlarged: the window
