@@ -17,14 +17,9 @@ void show_error(const char *format, const char *detail) {
   platform_message(text);
 }
 
-// The best score as the file held it at the start: a run that ends other
-// than through QUIT writes the file only when it raised the score.
-int stored_hiscore;
-
-void save_if_raised() {
-  if (hiscore > stored_hiscore)
-    save_hiscore(hiscore);
-}
+// A run that ends other than through QUIT writes the file only when it
+// raised the best score.
+void save_if_raised() { save_hiscore_if_raised(hiscore); }
 
 void shut_down() {
   unload_datafile(pack);
@@ -89,7 +84,6 @@ int game_main(int argc, char **argv) {
   set_palette(static_cast<RGB *>(pack[OBJ_PALETTE].dat));
   menu_cursor = 1;
   hiscore = load_hiscore();
-  stored_hiscore = hiscore;
   platform_on_display_lost(save_if_raised);
   level = 0;
 

@@ -12,6 +12,8 @@
 // the save.
 #include "startup/hiscore.h"
 
+#include "startup/regular_file.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -101,47 +103,34 @@ int encode_hiscore(int value, unsigned char *out) {
   return n;
 }
 
-const char *reason(int err) {
-  return err != 0 ? strerror(err) : "not a regular file";
-}
-
-// Opening without blocking: a pipe with no writer would otherwise hold the
-// game forever. What was opened is then checked, not what the name was.
+// What was opened is checked, not what the name was (see regular_file.h).
 void read_hiscore_file(HiscoreFile *f) {
   f->has_value = 0;
   f->value = default_hiscore;
   f->err = 0;
   f->len = 0;
   f->mode = 0664;
-  int fd = open(hiscore_file, O_RDONLY | O_BINARY | O_NONBLOCK);
+  unsigned mode = 0664;
+  int fd = open_regular_file(hiscore_file, &f->err, &mode);
   if (fd < 0) {
-    f->err = errno;
-    f->state = errno == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
+    f->state = f->err == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
     return;
   }
-  struct stat st;
-  f->state = FILE_UNREADABLE;
-  if (fstat(fd, &st) != 0) {
-    f->err = errno;
-  } else if (S_ISDIR(st.st_mode)) {
-    f->err = EISDIR;
-  } else if (S_ISREG(st.st_mode)) {
-    f->state = FILE_READ;
-    f->mode = static_cast<mode_t>(st.st_mode & 07777);
-    // One byte more than any score takes, so that a longer file is seen.
-    while (f->len < static_cast<int>(sizeof f->raw)) {
-      int n = static_cast<int>(read(
-          fd, f->raw + f->len, sizeof f->raw - static_cast<size_t>(f->len)));
-      if (n < 0 && errno == EINTR)
-        continue;
-      if (n < 0) {
-        f->state = FILE_UNREADABLE;
-        f->err = errno;
-      }
-      if (n <= 0)
-        break;
-      f->len += n;
+  f->state = FILE_READ;
+  f->mode = static_cast<mode_t>(mode);
+  // One byte more than any score takes, so that a longer file is seen.
+  while (f->len < static_cast<int>(sizeof f->raw)) {
+    int n = static_cast<int>(
+        read(fd, f->raw + f->len, sizeof f->raw - static_cast<size_t>(f->len)));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      f->state = FILE_UNREADABLE;
+      f->err = errno;
     }
+    if (n <= 0)
+      break;
+    f->len += n;
   }
   close(fd);
   if (f->state == FILE_READ)
@@ -263,7 +252,7 @@ void save_locked(int value) {
   if (now.state == FILE_UNREADABLE) {
     // Its score is unknown, so nothing may replace it.
     if (value > hiscore_at_start)
-      report_lost(value, reason(now.err));
+      report_lost(value, regular_file_reason(now.err));
     return;
   }
   // Another game in the same folder may have saved a better score since.
@@ -307,7 +296,7 @@ int load_hiscore() {
     fprintf(stderr,
             "zarn: cannot read the best score in %s: %s; the file is left as "
             "it is\n",
-            path, reason(f.err));
+            path, regular_file_reason(f.err));
   }
   hiscore_loaded = true;
   hiscore_at_start = f.value;
@@ -336,4 +325,9 @@ void save_hiscore(int value) {
     close(dir); // and the lock with it
   }
 #endif
+}
+
+void save_hiscore_if_raised(int value) {
+  if (value > hiscore_at_start)
+    save_hiscore(value);
 }

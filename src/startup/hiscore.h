@@ -10,5 +10,8 @@ int load_hiscore();
 // is said in a message box. Does nothing before load_hiscore, and may be
 // called at any moment after it.
 void save_hiscore(int value);
+// The same, only when value is above the score loaded at the start: for a
+// run that ends other than through QUIT.
+void save_hiscore_if_raised(int value);
 
 #endif
