@@ -2,18 +2,13 @@
 #include "startup/pack.h"
 
 #include "core/game_state.h"
+#include "startup/regular_file.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#ifndef O_NONBLOCK
-#define O_NONBLOCK 0
-#endif
 
 namespace {
 
@@ -237,35 +232,17 @@ int check_pack(const DATAFILE *dat, char *why, int why_size) {
   return 1;
 }
 
-// Only a regular file is read: the library would wait forever on a pipe
-// with no writer. Opening without blocking and checking what was opened
-// also gives the system's own reason when it can't be opened at all.
-int regular_file(const char *path, char *why, int why_size) {
-  int fd = open(path, O_RDONLY | O_NONBLOCK);
-  if (fd < 0) {
-    snprintf(why, static_cast<size_t>(why_size), "%s",
-             errno == ENOENT ? "file not found" : strerror(errno));
-    return 0;
-  }
-  struct stat st;
-  const char *bad = nullptr;
-  if (fstat(fd, &st) != 0)
-    bad = strerror(errno);
-  else if (S_ISDIR(st.st_mode))
-    bad = strerror(EISDIR);
-  else if (!S_ISREG(st.st_mode))
-    bad = "not a regular file";
-  if (bad != nullptr)
-    snprintf(why, static_cast<size_t>(why_size), "%s", bad);
-  close(fd);
-  return bad == nullptr;
-}
-
 } // namespace
 
 DATAFILE *load_pack(const char *path, char *why, int why_size) {
-  if (!regular_file(path, why, why_size))
+  int err = 0;
+  int fd = open_regular_file(path, &err);
+  if (fd < 0) {
+    snprintf(why, static_cast<size_t>(why_size), "%s",
+             err == ENOENT ? "file not found" : regular_file_reason(err));
     return nullptr;
+  }
+  close(fd);
   errno = 0;
   DATAFILE *dat = nullptr;
   if (pack_readable(path))
