@@ -1,11 +1,11 @@
 # SPDX-License-Identifier: MIT
 """The resource pack's catalogue as the game and the pack tool have it, read
-from src/startup/pack_catalogue.h: one (index, name, type, fit, w, h) tuple
+from src/core/pack_catalogue.h: one (index, name, type, fit, w, h) tuple
 per object, in index order."""
 import os
 import re
 
-HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "startup",
+HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "core",
                       "pack_catalogue.h")
 ROW = re.compile(r"^\s*X\((\d+), (\w+), (\w+), (\w+), (\d+), (\d+)\)", re.M)
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "checks.h"
 
-#include "startup/pack_catalogue.h"
+#include "core/pack_catalogue.h"
 
 #include <algorithm>
 #include <cmath>

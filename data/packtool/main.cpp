@@ -7,12 +7,12 @@
 //   zarn_packtool SOURCE_DIR OUT_DIR
 //   zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME
 #include "checks.h"
+#include "core/pack_catalogue.h"
 #include "font.h"
 #include "icons.h"
 #include "image.h"
 #include "scenes.h"
 #include "sound.h"
-#include "startup/pack_catalogue.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
+#include "core/draw_text.h"
 #include "core/game_state.h"
+#include "core/sfx.h"
 
 int ape_input() {
   ape_pose = OBJ_APE_STAND;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/game_state.h"
+#include "core/sfx.h"
 
 #include <cstdlib>
 

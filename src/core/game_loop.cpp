@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/game_state.h"
+#include "core/sfx.h"
 #include "platform/platform.h"
 
 void tick_handler() { tick_flag.store(1); }
@@ -33,7 +34,7 @@ void start_game() {
 
 void run_tick() {
   run_ticks++;
-  blit(playfield_bmp, buffer, 0, 0, 0, 0, 320, 240);
+  blit(playfield_bmp, buffer, 0, 0, 0, 0, FRAME_W, FRAME_H);
   if (run_ticks == 275)
     sfx_play(snd_music, 1);
   // The phase is decided once, before the first step: a step that ends the
@@ -76,7 +77,7 @@ void end_game() {
 void run_game() {
   start_game();
   while (run_active == 1) {
-    platform_pass(LOOP_GAME);
+    platform_wait_pass(LOOP_GAME);
     if (key[KEY_ESC] != 0 || platform_quit_requested())
       run_active = 0;
     if (tick_flag.load() == 1) {

@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/game_state.h"
 
-#include "platform/platform.h"
-
-#include <cstdarg>
-#include <cstdio>
-
 const LevelParams level_table[NUM_LEVELS] = {
     {2, 150, 100, 30, 30}, {4, 150, 100, 30, 30}, {6, 100, 100, 30, 30},
     {6, 100, 100, 25, 25}, {7, 80, 75, 25, 25},   {8, 80, 75, 20, 20},
@@ -85,42 +80,3 @@ SAMPLE *snd_gameover;
 SAMPLE *snd_bonus_get;
 SAMPLE *snd_instr_music;
 PALETTE mode_palette;
-
-namespace {
-
-void draw_formatted(BITMAP *bmp, int x, int y, int colour, bool centre,
-                    const char *fmt, va_list ap) {
-  char text[256];
-  vsnprintf(text, sizeof text, fmt, ap);
-  if (centre)
-    textout_centre_ex(bmp, game_font, text, x, y, colour, 0);
-  else
-    textout_ex(bmp, game_font, text, x, y, colour, 0);
-}
-
-} // namespace
-
-void draw_text(BITMAP *bmp, int x, int y, int colour, const char *fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  draw_formatted(bmp, x, y, colour, false, fmt, ap);
-  va_end(ap);
-}
-
-void draw_text_centre(BITMAP *bmp, int x, int y, int colour, const char *fmt,
-                      ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  draw_formatted(bmp, x, y, colour, true, fmt, ap);
-  va_end(ap);
-}
-
-void sfx_play(SAMPLE *s, int loop) {
-  if (sound_on == 1)
-    platform_play_sample(s, loop);
-}
-
-void sfx_stop(SAMPLE *s) {
-  if (sound_on == 1)
-    platform_stop_sample(s);
-}

@@ -7,7 +7,7 @@
 
 #include <allegro.h>
 
-#include "startup/pack_catalogue.h"
+#include "core/pack_catalogue.h"
 
 #include <atomic>
 
@@ -164,16 +164,5 @@ void update_flames();
 void print_number4(int v, int x, int y);
 void print_number2(int v, int x, int y);
 void draw_status();
-void title_menu();
-int menu_input();
-void show_instructions();
-
-// Shared drawing and sound helpers. Text is drawn opaque on colour 0, the
-// library's default text mode; samples play only while sound is on.
-void draw_text(BITMAP *bmp, int x, int y, int colour, const char *fmt, ...);
-void draw_text_centre(BITMAP *bmp, int x, int y, int colour, const char *fmt,
-                      ...);
-void sfx_play(SAMPLE *s, int loop);
-void sfx_stop(SAMPLE *s);
 
 #endif

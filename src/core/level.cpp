@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/game_state.h"
+#include "core/sfx.h"
 
 void apply_level_params() {
   // The rest of the previous roll delay carries over.

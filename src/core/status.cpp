@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "core/draw_text.h"
 #include "core/game_state.h"
 
 // The first digit is not reduced: a value of 10000 or more shows whatever

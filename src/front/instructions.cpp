@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "core/draw_text.h"
 #include "core/game_state.h"
+#include "core/sfx.h"
+#include "front/front.h"
 #include "platform/platform.h"
 
 namespace {
@@ -18,7 +21,8 @@ struct Pages {
 };
 
 // Each set-up changes only the slots its page names; the others keep what
-// the page before left in them. A slot at x 320 or y 240 is clipped away.
+// the page before left in them. A slot at x FRAME_W or y FRAME_H, just past the
+// picture, is clipped away.
 void set_up_page(Pages &p) {
   switch (p.count) {
   case 0:
@@ -33,7 +37,7 @@ void set_up_page(Pages &p) {
   case 2:
     p.caption = "GIVE TO LADY";
     p.slot[0] = {pack_bitmap(OBJ_LADY), 152, 110, true};
-    p.slot[1].x = 320;
+    p.slot[1].x = FRAME_W;
     break;
   default:
     // The game's texts are kept exactly as written, this spelling included.
@@ -57,11 +61,11 @@ void show_instructions() {
   Pages p = {0,
              0,
              {{pack_bitmap(OBJ_APE_STAND), 0, 0, false},
-              {pack_bitmap(OBJ_BARREL_ROLL), 320, 240, true},
-              {pack_bitmap(OBJ_APE_REACH_LEFT), 320, 240, true}},
+              {pack_bitmap(OBJ_BARREL_ROLL), FRAME_W, FRAME_H, true},
+              {pack_bitmap(OBJ_APE_REACH_LEFT), FRAME_W, FRAME_H, true}},
              nullptr};
   for (;;) {
-    platform_pass(LOOP_INSTRUCTIONS);
+    platform_wait_pass(LOOP_INSTRUCTIONS);
     if (keypressed() || platform_quit_requested()) {
       sfx_stop(snd_instr_music);
       return;

@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "core/draw_text.h"
 #include "core/game_state.h"
+#include "core/sfx.h"
+#include "front/front.h"
 #include "platform/platform.h"
 
 namespace {
@@ -65,10 +68,10 @@ int menu_input() {
 
 void title_menu() {
   while (menu_choice <= 2) {
-    platform_pass(LOOP_MENU);
+    platform_wait_pass(LOOP_MENU);
     if (platform_quit_requested())
       return; // as QUIT does
-    blit(title_bmp, buffer, 0, 0, 0, 0, 320, 240);
+    blit(title_bmp, buffer, 0, 0, 0, 0, FRAME_W, FRAME_H);
     menu_input();
     blit(cursor_bmp, buffer, 0, 0, 108, 16 * menu_cursor + 111, cursor_bmp->w,
          cursor_bmp->h);

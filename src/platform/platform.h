@@ -9,6 +9,10 @@
 
 #include <atomic>
 
+// The game's picture: every frame is drawn at this size, in 8 bits, and only
+// the platform decides how it is enlarged on the display.
+enum { FRAME_W = 320, FRAME_H = 240 };
+
 // The display modes start-up asks for, by the role they play.
 enum GfxRole {
   GFX_ROLE_WINDOW,          // the preferred windowed driver
@@ -26,22 +30,24 @@ void platform_install_keyboard_and_timer();
 void platform_seed_random();
 // The handler runs 50 times a second and sets `pending`, which the game
 // loop clears when it takes the tick; the flag is the game's, lent here so
-// that platform_pass can wait for it.
+// that platform_wait_pass can wait for it.
 void platform_install_tick(void (*handler)(), std::atomic<int> *pending);
 // The library's install_sound result: 0 when sound is available.
 int platform_install_sound(const char *config_path);
 // 0 when the mode was set. The screen may then be larger than the game's
-// 320x240 picture: only platform_present draws on it.
+// picture: only platform_present draws on it.
 int platform_set_gfx_mode(GfxRole role);
-// Shows a finished 320x240 frame of the colour depth 8, in the colours of
-// the palette last given to set_palette.
+// Shows a finished FRAME_W x FRAME_H frame of the colour depth 8, in the
+// colours of the palette last given to set_palette.
 void platform_present(BITMAP *frame);
 void platform_play_sample(SAMPLE *s, int loop);
 void platform_stop_sample(SAMPLE *s);
 void platform_message(const char *text);
-// Called at the top of every pass of every loop; may sleep until the next
-// tick.
-void platform_pass(LoopId loop);
+// Called at the top of every pass of every loop; waits, when the platform
+// has a clock, until the pass is due.
+void platform_wait_pass(LoopId loop);
+// The last call: the library is shut down, and nothing of it is used after.
+void platform_shut_down();
 
 // True once the player closed the window or the system asked the program to
 // end (a signal); the loops look at it where they look at the keys.

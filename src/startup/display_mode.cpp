@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "startup/display_mode.h"
 
+#include "core/draw_text.h"
 #include "core/game_state.h"
 #include "platform/platform.h"
 
@@ -29,7 +30,7 @@ int choose_display_mode() {
   fill_mode_palette();
   set_palette(mode_palette);
   // Drawn at the game's own size; the platform shows it as it shows frames.
-  BITMAP *prompt = create_bitmap(320, 240);
+  BITMAP *prompt = create_bitmap(FRAME_W, FRAME_H);
   if (prompt == nullptr)
     return -1;
   clear_to_color(prompt, 0);
@@ -41,7 +42,7 @@ int choose_display_mode() {
   int choice = 0;
   int failed = 0;
   while (choice == 0 && !platform_quit_requested()) {
-    platform_pass(LOOP_PROMPT);
+    platform_wait_pass(LOOP_PROMPT);
     if (key[KEY_1] != 0) {
       choice = 1;
       if (platform_set_gfx_mode(GFX_ROLE_FULLSCREEN) != 0 &&

@@ -2,6 +2,7 @@
 #include "startup/game_main.h"
 
 #include "core/game_state.h"
+#include "front/front.h"
 #include "platform/platform.h"
 #include "startup/display_mode.h"
 #include "startup/hiscore.h"
@@ -18,8 +19,13 @@ void show_error(const char *format, const char *detail) {
 }
 
 // A run that ends other than through QUIT writes the file only when it
-// raised the best score.
-void save_if_raised() { save_hiscore_if_raised(hiscore); }
+// raised the best score. Here the display has gone: what was lost goes to
+// the terminal.
+void save_if_raised() {
+  char why[HISCORE_WHY_SIZE];
+  if (save_hiscore_if_raised(hiscore, why, sizeof why) != 0)
+    fprintf(stderr, "zarn: %s", why);
+}
 
 void shut_down() {
   unload_datafile(pack);
@@ -27,7 +33,7 @@ void shut_down() {
   if (buffer != nullptr)
     destroy_bitmap(buffer);
   buffer = nullptr;
-  allegro_exit();
+  platform_shut_down();
 }
 
 } // namespace
@@ -70,20 +76,23 @@ int game_main(int argc, char **argv) {
     return platform_quit_exit_value();
   }
   if (failed == 0)
-    buffer = create_bitmap(320, 240);
+    buffer = create_bitmap(FRAME_W, FRAME_H);
   if (buffer == nullptr) {
     // Everything from here on draws on a 320x240 screen: without one, end
     // cleanly instead, leaving the high-score file alone.
     show_error("Error initialising graphicmode \n%s\n", allegro_error);
     unload_datafile(pack);
     pack = nullptr;
-    allegro_exit();
+    platform_shut_down();
     return 1;
   }
   bind_pack();
   set_palette(static_cast<RGB *>(pack[OBJ_PALETTE].dat));
   menu_cursor = 1;
-  hiscore = load_hiscore();
+  char unreadable[HISCORE_WHY_SIZE];
+  hiscore = load_hiscore(unreadable, sizeof unreadable);
+  if (unreadable[0] != '\0')
+    fprintf(stderr, "zarn: %s\n", unreadable);
   platform_on_display_lost(save_if_raised);
   level = 0;
 
@@ -92,10 +101,11 @@ int game_main(int argc, char **argv) {
   // The close button quits as QUIT does; a signal (a logout, a kill) keeps
   // only a raised best score and says what ended the program.
   int code = platform_quit_requested() ? platform_quit_exit_value() : 0;
-  if (code == 0)
-    save_hiscore(hiscore);
-  else
-    save_if_raised();
+  char lost[HISCORE_WHY_SIZE];
+  int saved = code == 0 ? save_hiscore(hiscore, lost, sizeof lost)
+                        : save_hiscore_if_raised(hiscore, lost, sizeof lost);
+  if (saved != 0)
+    platform_message(lost);
   shut_down();
   if (code != 0)
     fprintf(stderr, "zarn: ended by signal %d\n", code - 128);

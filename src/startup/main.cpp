@@ -5,8 +5,6 @@
 
 #ifdef ALLEGRO_WINDOWS
 #include <winalleg.h>
-
-#include <mmsystem.h>
 #endif
 
 #include "startup/game_main.h"
@@ -36,11 +34,6 @@ void enter_program_folder() {
 int main(int argc, char **argv) {
 #ifdef ALLEGRO_WINDOWS
   enter_program_folder();
-  // Windows wakes a waiting thread on its own clock, every 15.6 ms unless a
-  // program asks for finer: the library's timer thread would then post two
-  // of the 50 ticks a second at once, and a tick does not queue, so one
-  // would be lost.
-  timeBeginPeriod(1);
 #endif
   return game_main(argc, argv);
 }

@@ -2,7 +2,7 @@
 #include "startup/pack.h"
 
 #include "core/game_state.h"
-#include "startup/regular_file.h"
+#include "startup/files.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
   packfile_password(ZARN_PACK_PASSWORD);
-  canvas = create_bitmap(320, 240);
+  canvas = create_bitmap(FRAME_W, FRAME_H);
   return 0;
 }
 

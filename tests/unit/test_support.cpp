@@ -20,11 +20,12 @@ int platform_set_gfx_mode(GfxRole) { return -1; }
 void platform_play_sample(SAMPLE *, int) {}
 void platform_stop_sample(SAMPLE *) {}
 void platform_message(const char *) {}
-void platform_pass(LoopId) {}
+void platform_wait_pass(LoopId) {}
 void platform_present(BITMAP *) {}
 bool platform_quit_requested() { return false; }
 int platform_quit_exit_value() { return 0; }
 void platform_on_display_lost(void (*)()) {}
+void platform_shut_down() {}
 
 bool test_load_game_pack() {
   if (pack != nullptr)
@@ -43,6 +44,6 @@ bool test_load_game_pack() {
     return false;
   game_font = static_cast<FONT *>(pack[OBJ_FONT].dat);
   bind_pack();
-  buffer = create_bitmap(320, 240);
+  buffer = create_bitmap(FRAME_W, FRAME_H);
   return true;
 }

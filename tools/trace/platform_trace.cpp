@@ -99,20 +99,21 @@ int platform_set_gfx_mode(GfxRole role) {
     return -1;
   }
   if (screen == nullptr)
-    screen = create_bitmap(320, 240);
+    screen = create_bitmap(FRAME_W, FRAME_H);
   clear_to_color(screen, 0);
   return 0;
 }
 
 // The frame lands in the memory screen as it is; the shots are taken there.
 void platform_present(BITMAP *frame) {
-  blit(frame, screen, 0, 0, 0, 0, 320, 240);
+  blit(frame, screen, 0, 0, 0, 0, FRAME_W, FRAME_H);
 }
 
 // Nothing but the script ends a replay.
 bool platform_quit_requested() { return false; }
 int platform_quit_exit_value() { return 0; }
 void platform_on_display_lost(void (*)()) {}
+void platform_shut_down() { allegro_exit(); }
 
 void platform_play_sample(SAMPLE *s, int loop) {
   trace_emit(
@@ -129,7 +130,7 @@ void platform_message(const char *text) {
   trace_emit("{\"message\":" + json_string(text) + "}");
 }
 
-void platform_pass(LoopId loop) {
+void platform_wait_pass(LoopId loop) {
   static const char *const loop_names[] = {"prompt", "menu", "game",
                                            "instructions"};
   if (pass_no == 0)

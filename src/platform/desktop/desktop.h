@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+// What the desktop's platform files tell each other: the real machine,
+// through the library's own drivers (X11 on Linux, DirectX on Windows).
+// The game sees none of it; its door is platform/platform.h.
+#ifndef ZARN_DESKTOP_H
+#define ZARN_DESKTOP_H
+
+#include "platform/platform.h"
+
+// present.cpp: called after every mode set, with the whole-number scale the
+// mode was made for. The screen is cleared and the next frame drawn whole,
+// centred. 0 on success.
+int start_showing(int scale);
+
+// system.cpp: the close button's request, set on the library's own thread.
+void request_close();
+
+// timing.cpp: the measurements of tools/bench.sh, off unless ZARN_TIMING
+// names a file; when off each costs one untaken branch.
+void timing_start();
+void timing_note_pass(LoopId loop);
+// The clock for one present step, or 0 when nothing is measured.
+long long timing_present_begin();
+void timing_present_end(long long begin);
+
+#endif

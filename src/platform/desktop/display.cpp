@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+// The display modes of the real machine, by the role start-up asks for. Each
+// role is tried first at the desktop's own size and colour depth (the
+// picture enlarged a whole number of times), then as the 320x240 8-bit mode
+// it always was. Asking for the desktop's size means full screen never
+// switches the monitor's video mode; asking for its depth means the driver
+// only copies.
+#include "platform/desktop/desktop.h"
+
+namespace {
+
+struct ModeTry {
+  int driver, w, h, depth, scale;
+};
+
+int role_driver(GfxRole role) {
+  switch (role) {
+#ifdef ALLEGRO_WINDOWS
+  case GFX_ROLE_WINDOW:
+    return GFX_DIRECTX_WIN;
+  case GFX_ROLE_WINDOW_FALLBACK:
+    return GFX_GDI;
+  case GFX_ROLE_FULLSCREEN:
+    return GFX_DIRECTX_ACCEL;
+#else
+  case GFX_ROLE_WINDOW:
+    return GFX_AUTODETECT_WINDOWED;
+  case GFX_ROLE_WINDOW_FALLBACK:
+    return GFX_XWINDOWS;
+  case GFX_ROLE_FULLSCREEN:
+    return GFX_AUTODETECT_FULLSCREEN;
+#endif
+  case GFX_ROLE_AUTODETECT:
+    break;
+  }
+  return GFX_AUTODETECT;
+}
+
+bool is_window(GfxRole role) {
+  return role == GFX_ROLE_WINDOW || role == GFX_ROLE_WINDOW_FALLBACK;
+}
+
+// The desktop as it was before any mode was set: a full-screen mode may
+// change what the system reports afterwards.
+int desktop_w, desktop_h, desktop_depth = -1;
+
+void read_desktop() {
+  if (desktop_depth >= 0)
+    return;
+  desktop_depth = desktop_color_depth();
+  if (get_desktop_resolution(&desktop_w, &desktop_h) != 0)
+    desktop_w = desktop_h = 0;
+  if (desktop_depth != 8 && desktop_depth != 15 && desktop_depth != 16 &&
+      desktop_depth != 24 && desktop_depth != 32)
+    desktop_depth = 0;
+}
+
+// A window at most 90 % of the desktop's width and 85 % of its height leaves
+// room for panels and a title bar; full screen takes whatever fits.
+int scale_for(GfxRole role) {
+  int k = is_window(role) ? MIN(9 * desktop_w / (10 * FRAME_W),
+                                85 * desktop_h / (100 * FRAME_H))
+                          : MIN(desktop_w / FRAME_W, desktop_h / FRAME_H);
+  return MAX(k, 1);
+}
+
+} // namespace
+
+int platform_set_gfx_mode(GfxRole role) {
+  read_desktop();
+  int k = scale_for(role);
+  int driver = role_driver(role);
+  bool window = is_window(role);
+  ModeTry tries[2] = {{driver, window ? FRAME_W * k : desktop_w,
+                       window ? FRAME_H * k : desktop_h, desktop_depth, k},
+                      {driver, FRAME_W, FRAME_H, 8, 1}};
+  for (const ModeTry &m : tries) {
+    if (m.depth == 0 || m.w < FRAME_W * m.scale || m.h < FRAME_H * m.scale)
+      continue;
+    set_color_depth(m.depth);
+    int failed = set_gfx_mode(m.driver, m.w, m.h, 0, 0);
+    // The game's buffer and pack stay 8-bit whatever the screen is.
+    set_color_depth(8);
+    if (failed != 0)
+      continue;
+    if (start_showing(m.scale) != 0)
+      continue;
+    set_window_title("ZARN");
+    set_close_button_callback(request_close);
+    return 0;
+  }
+  return -1;
+}

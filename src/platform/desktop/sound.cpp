@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+// Sound through the library's own mixer and driver; every sample plays at
+// the one volume, pan and pitch the game has.
+#include "platform/desktop/desktop.h"
+
+int platform_install_sound(const char *config_path) {
+  return install_sound(DIGI_AUTODETECT, MIDI_NONE, config_path);
+}
+
+void platform_play_sample(SAMPLE *s, int loop) {
+  play_sample(s, 200, 128, 1000, loop);
+}
+
+void platform_stop_sample(SAMPLE *s) { stop_sample(s); }

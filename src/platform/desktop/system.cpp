@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+// The library's system on the real machine: its start and end, the keyboard
+// and timer, the clock seed, the message box, and the ways the program is
+// asked to end from outside the game: the close button, a signal, the
+// display going away.
+#include "platform/desktop/desktop.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#ifdef ALLEGRO_WITH_XWINDOWS
+#include <X11/Xlib.h>
+#endif
+
+namespace {
+
+// What the player or the system asked for: nothing yet, the close button,
+// or the number of the signal that asks the program to end.
+enum { QUIT_NONE = -1, QUIT_CLOSE = 0 };
+std::atomic<int> quit_request{QUIT_NONE};
+
+void on_signal(int n) {
+  // A second signal finds the program deaf to the first: end it now.
+  if (quit_request.load() > 0)
+    std::_Exit(128 + n);
+  quit_request.store(n);
+}
+
+void (*display_lost_save)();
+
+#ifdef ALLEGRO_WITH_XWINDOWS
+// Xlib calls this when the server has gone, most often on the library's own
+// X thread while the main thread goes on drawing; returning, or Xlib's own
+// exit, would run the library's shut-down under the main thread's feet and
+// abort. The program ends here instead, keeping only the best score.
+int on_display_lost(Display *display) {
+  fprintf(stderr, "zarn: the display %s has gone away; the game ends\n",
+          DisplayString(display));
+  if (display_lost_save != nullptr)
+    display_lost_save();
+  std::_Exit(1);
+}
+#endif
+
+} // namespace
+
+void request_close() { quit_request.store(QUIT_CLOSE); }
+
+bool platform_quit_requested() { return quit_request.load() != QUIT_NONE; }
+
+int platform_quit_exit_value() {
+  int n = quit_request.load();
+  return n > 0 ? 128 + n : 0;
+}
+
+void platform_on_display_lost(void (*save)()) { display_lost_save = save; }
+
+int platform_install_system(char *why, int why_size) {
+  timing_start();
+  // Our texts and font are plain 8-bit characters.
+  set_uformat(U_ASCII);
+  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) == 0) {
+    // In place of the library's own handlers, which end the program at once.
+    signal(SIGTERM, on_signal);
+    signal(SIGINT, on_signal);
+#ifdef SIGHUP
+    signal(SIGHUP, on_signal);
+#endif
+#ifdef ALLEGRO_WITH_XWINDOWS
+    XSetIOErrorHandler(on_display_lost);
+#endif
+    return 0;
+  }
+#ifdef ALLEGRO_UNIX
+  snprintf(why, static_cast<size_t>(why_size),
+           "no display could be opened (is DISPLAY set to a running X "
+           "server?)%s%s",
+           allegro_error[0] ? ": " : "", allegro_error);
+#else
+  snprintf(why, static_cast<size_t>(why_size),
+           "the system driver could not be installed%s%s",
+           allegro_error[0] ? ": " : "", allegro_error);
+#endif
+  return -1;
+}
+
+void platform_install_keyboard_and_timer() {
+  install_keyboard();
+  install_timer();
+}
+
+void platform_seed_random() { srand(static_cast<unsigned>(time(nullptr))); }
+
+void platform_message(const char *text) { allegro_message("%s", text); }
+
+void platform_shut_down() { allegro_exit(); }

@@ -1,0 +1,211 @@
+// SPDX-License-Identifier: MIT
+#include "startup/files.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <sys/file.h>
+#include <time.h>
+#include <unistd.h>
+#endif
+
+// Windows would translate line ends; the pack and the score are bytes.
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+#ifndef O_NONBLOCK
+#define O_NONBLOCK 0
+#endif
+#ifndef PATH_MAX
+#define PATH_MAX 260
+#endif
+
+int open_regular_file(const char *path, int *err, unsigned *mode) {
+  int fd = open(path, O_RDONLY | O_BINARY | O_NONBLOCK);
+  if (fd < 0) {
+    *err = errno;
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0)
+    *err = errno;
+  else if (S_ISDIR(st.st_mode))
+    *err = EISDIR;
+  else if (!S_ISREG(st.st_mode))
+    *err = 0;
+  else {
+    if (mode != nullptr)
+      *mode = static_cast<unsigned>(st.st_mode & 07777);
+    return fd;
+  }
+  close(fd);
+  return -1;
+}
+
+const char *regular_file_reason(int err) {
+  return err != 0 ? strerror(err) : "not a regular file";
+}
+
+int read_start(int fd, unsigned char *buf, int size, int *err) {
+  int len = 0;
+  while (len < size) {
+    int n = static_cast<int>(
+        read(fd, buf + len, static_cast<unsigned>(size - len)));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      *err = errno;
+      return -1;
+    }
+    if (n == 0)
+      break;
+    len += n;
+  }
+  return len;
+}
+
+namespace {
+
+// Writes the bytes at the start of an open file and flushes them to disk;
+// 0 or the system's error.
+int write_flushed(int fd, const unsigned char *bytes, int n) {
+  for (int done = 0; done < n;) {
+    int w = static_cast<int>(
+        write(fd, bytes + done, static_cast<unsigned>(n - done)));
+    if (w < 0 && errno == EINTR)
+      continue;
+    if (w <= 0)
+      return w < 0 ? errno : ENOSPC;
+    done += w;
+  }
+#ifdef _WIN32
+  return _commit(fd) != 0 ? errno : 0;
+#else
+  return fsync(fd) != 0 ? errno : 0;
+#endif
+}
+
+} // namespace
+
+int in_place_write_error(const char *path) {
+  int fd = open(path, O_WRONLY | O_BINARY | O_NONBLOCK);
+  if (fd < 0)
+    return errno;
+  close(fd);
+  return 0;
+}
+
+int replace_file(const char *target, const unsigned char *bytes, int n,
+                 unsigned mode, bool *made) {
+  char tmp[PATH_MAX + 32];
+  snprintf(tmp, sizeof tmp, "%s.%d.tmp", target, static_cast<int>(getpid()));
+  // A file of this name is left from a run that was killed while saving: no
+  // running program has this process's number.
+  unlink(tmp);
+  int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0664);
+  *made = fd >= 0;
+  if (fd < 0)
+    return errno;
+  int err = 0;
+#ifndef _WIN32
+  // The umask would take a group's write bit away from a shared file.
+  if (fchmod(fd, static_cast<mode_t>(mode)) != 0)
+    err = errno;
+#else
+  (void)mode;
+#endif
+  if (err == 0)
+    err = write_flushed(fd, bytes, n);
+  if (close(fd) != 0 && err == 0)
+    err = errno;
+  if (err == 0) {
+#ifdef _WIN32
+    if (!MoveFileExA(tmp, target,
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      err = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+#else
+    if (rename(tmp, target) != 0)
+      err = errno;
+#endif
+  }
+  if (err != 0)
+    unlink(tmp);
+  return err;
+}
+
+int rewrite_in_place(const char *path, const unsigned char *bytes, int n) {
+  int fd = open(path, O_WRONLY | O_BINARY | O_NONBLOCK);
+  if (fd < 0)
+    return errno;
+  int err = write_flushed(fd, bytes, n);
+#ifdef _WIN32
+  if (err == 0 && _chsize(fd, n) != 0)
+#else
+  if (err == 0 && ftruncate(fd, n) != 0)
+#endif
+    err = errno;
+  if (close(fd) != 0 && err == 0)
+    err = errno;
+  return err;
+}
+
+const char *link_target(const char *path, char *out, size_t size) {
+#ifndef _WIN32
+  char resolved[PATH_MAX];
+  struct stat st;
+  if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) &&
+      realpath(path, resolved) != nullptr) {
+    snprintf(out, size, "%s", resolved);
+    return out;
+  }
+#else
+  (void)out;
+  (void)size;
+#endif
+  return path;
+}
+
+void path_in_current_folder(const char *name, char *out, size_t size) {
+  char cwd[PATH_MAX];
+  if (getcwd(cwd, sizeof cwd) != nullptr)
+    snprintf(out, size, "%s/%s", cwd, name);
+  else
+    snprintf(out, size, "%s", name);
+}
+
+int begin_folder_turn() {
+#ifdef _WIN32
+  return -1;
+#else
+  int dir = open(".", O_RDONLY);
+  for (int tries = 0; dir >= 0 && tries < 200; tries++) {
+    if (flock(dir, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+      break;
+    struct timespec pause = {0, 10 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
+  return dir;
+#endif
+}
+
+void end_folder_turn(int turn) {
+#ifndef _WIN32
+  if (turn >= 0) {
+    fsync(turn); // the rename itself, on disk
+    close(turn); // and the lock with it
+  }
+#else
+  (void)turn;
+#endif
+}

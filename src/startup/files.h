@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// The file work of the pack and the best score, in one place with the
+// differences between the systems: nothing here blocks on a pipe or a
+// device, nothing empties a file before its new bytes are on disk.
+#ifndef ZARN_FILES_H
+#define ZARN_FILES_H
+
+#include <cstddef>
+
+// Opens a file for reading only if it is a regular one, without ever
+// blocking: a pipe with no writer under the pack's or the best score's name
+// would otherwise hold the game forever. What was opened is checked, not
+// what the name was. Returns the descriptor, or -1 with *err set to the
+// system's error (EISDIR for a directory) or to 0 for anything else that is
+// not a regular file. *mode, when given, gets the file's permission bits.
+int open_regular_file(const char *path, int *err, unsigned *mode = nullptr);
+
+// The reason open_regular_file gave, in words.
+const char *regular_file_reason(int err);
+
+// Reads up to size bytes from the start of an open file into buf; the count,
+// or -1 with *err set.
+int read_start(int fd, unsigned char *buf, int size, int *err);
+
+// 0 when the file may be opened for writing where it is, else the system's
+// error: a read-only file or folder refuses it.
+int in_place_write_error(const char *path);
+
+// Writes the bytes to a file of their own in the same folder, with the
+// permission bits given, and renames it over target: 0, or the system's
+// error and target as it was. *made says whether the folder took the new
+// file at all.
+int replace_file(const char *target, const unsigned char *bytes, int n,
+                 unsigned mode, bool *made);
+
+// Overwrites the start of the file and cuts it to n bytes: 0 or the system's
+// error. Never empties the file first.
+int rewrite_in_place(const char *path, const unsigned char *bytes, int n);
+
+// Where a symbolic link at path points, written to out; otherwise path
+// itself. Always returns a usable name.
+const char *link_target(const char *path, char *out, size_t size);
+
+// The current folder's path joined with name, for messages.
+void path_in_current_folder(const char *name, char *out, size_t size);
+
+// Makes processes that save in the current folder take turns; a folder that
+// can't be locked, or a lock held for seconds, does not stop the caller.
+// Returns what end_folder_turn takes. Windows has no such lock here.
+int begin_folder_turn();
+// Ends the turn, once what was renamed in the folder is on disk.
+void end_folder_turn(int turn);
+
+#endif
