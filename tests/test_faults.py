@@ -20,12 +20,16 @@ HS = "hiscore.zrn"
 
 
 def state(path):
-    """What a run may not change unless it saves: type, inode, bits, time and bytes."""
+    """What a run may not change unless it saves: type, then the file's inode,
+    bits and group, time and bytes (None for a link to nothing)."""
     if not os.path.lexists(path):
         return None
-    st, kind = os.stat(path), stat.S_IFMT(os.lstat(path).st_mode)
+    kind = stat.S_IFMT(os.lstat(path).st_mode)
+    if not os.path.exists(path):
+        return kind, None, None, None, None
+    st = os.stat(path)
     data = open(path, "rb").read() if stat.S_ISREG(st.st_mode) else None
-    return kind, st.st_ino, stat.S_IMODE(st.st_mode), st.st_mtime_ns, data
+    return kind, st.st_ino, (stat.S_IMODE(st.st_mode), st.st_gid), st.st_mtime_ns, data
 
 
 # ---- the resource pack -------------------------------------------------
@@ -114,10 +118,17 @@ def tmpfs(f):
     os.symlink(os.path.abspath(PACK), os.path.join(f, "zarn.dat"))
 
 
-def linked(f):
+def linked(f, data=B500):
     os.mkdir(os.path.join(f, "shared"))
-    put(B500, "shared/" + HS)(f)
+    if data:
+        put(data, "shared/" + HS)(f)
     os.symlink("shared/" + HS, os.path.join(f, HS))
+
+
+def group_shared(f):
+    os.chown(os.path.join(f, HS), -1, 100)
+    os.chmod(os.path.join(f, HS), 0o664)
+
 
 
 lower = put(KNOWN)  # another game left 7 meanwhile: this run's 500 would raise it
@@ -146,6 +157,8 @@ HISCORES = [
     ("a better score saved meanwhile", B500, 500, None, {"during": [put(B900)]}),
     ("a lower score saved meanwhile", B500, 500, B500, {"during": [lower]}),
     ("a link to the file elsewhere", None, 500, B500, {"first": [linked], "during": [lower]}),
+    ("a link to a file not made yet", None, 100, NEW, {"first": [lambda f: linked(f, None)]}),
+    ("a file shared with a group", B500, 500, B500, {"first": [group_shared], "during": [lower]}),
     ("a disk that fills", None, 500, None, {"first": [tmpfs, put(B500)], "during": [lower, fill],
                                             "box": "No space left on device"}),
     ("a write cut short", B500, 500, None, {"during": [lower], "limit": small_files, "box": "File too large"}),
@@ -209,9 +222,9 @@ def test_faults_high_score_file():
             now = state(path)
             if after is None:
                 assert now == before, (what, before, now)
-            else:  # the new bytes, in a file of the kind and bits it had (664 when new)
-                kind, bits = (before[0], before[2]) if before else (stat.S_IFREG, 0o664)
-                assert (now[0], now[2], now[4]) == (kind, bits, after), (what, now)
+            else:  # the new bytes, in a file of the kind, bits and group it had (664 when new)
+                kind, bits = (before[0], before[2]) if before else (stat.S_IFREG, None)
+                assert (now[0], now[2], now[4]) == (kind, bits or (0o664, os.getgid()), after), (what, now)
             assert sorted(set(os.listdir(folder)) ^ set(names)) in ([], [HS]), what
         finally:
             subprocess.run(["umount", folder], capture_output=True)

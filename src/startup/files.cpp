@@ -31,7 +31,7 @@
 #define PATH_MAX 260
 #endif
 
-int open_regular_file(const char *path, int *err, unsigned *mode) {
+int open_regular_file(const char *path, int *err, FileAccess *access) {
   int fd = open(path, O_RDONLY | O_BINARY | O_NONBLOCK);
   if (fd < 0) {
     *err = errno;
@@ -45,8 +45,10 @@ int open_regular_file(const char *path, int *err, unsigned *mode) {
   else if (!S_ISREG(st.st_mode))
     *err = 0;
   else {
-    if (mode != nullptr)
-      *mode = static_cast<unsigned>(st.st_mode & 07777);
+    if (access != nullptr) {
+      access->mode = static_cast<unsigned>(st.st_mode & 07777);
+      access->group = static_cast<long>(st.st_gid);
+    }
     return fd;
   }
   close(fd);
@@ -107,7 +109,7 @@ int in_place_write_error(const char *path) {
 }
 
 int replace_file(const char *target, const unsigned char *bytes, int n,
-                 unsigned mode, bool *made) {
+                 const FileAccess &access, bool *made) {
   char tmp[PATH_MAX + 32];
   snprintf(tmp, sizeof tmp, "%s.%d.tmp", target, static_cast<int>(getpid()));
   // A file of this name is left from a run that was killed while saving: no
@@ -119,11 +121,23 @@ int replace_file(const char *target, const unsigned char *bytes, int n,
     return errno;
   int err = 0;
 #ifndef _WIN32
-  // The umask would take a group's write bit away from a shared file.
-  if (fchmod(fd, static_cast<mode_t>(mode)) != 0)
+  // The umask would take a group's write bit away from a shared file, and
+  // the new file would get this player's group where the old one had the
+  // group it is shared with. Only what differs is changed: a disk that
+  // takes no owners refuses even a change to the same group.
+  struct stat st;
+  if (fstat(fd, &st) != 0)
+    err = errno;
+  else if (access.group >= 0 && st.st_gid != static_cast<gid_t>(access.group) &&
+           fchown(fd, static_cast<uid_t>(-1),
+                  static_cast<gid_t>(access.group)) != 0) {
+    err = errno;
+    *made = false; // not a member of the file's group: it is written in place
+  } else if ((st.st_mode & 07777) != access.mode &&
+             fchmod(fd, static_cast<mode_t>(access.mode)) != 0)
     err = errno;
 #else
-  (void)mode;
+  (void)access;
 #endif
   if (err == 0)
     err = write_flushed(fd, bytes, n);
@@ -161,19 +175,33 @@ int rewrite_in_place(const char *path, const unsigned char *bytes, int n) {
 }
 
 const char *link_target(const char *path, char *out, size_t size) {
+  snprintf(out, size, "%s", path);
 #ifndef _WIN32
-  char resolved[PATH_MAX];
-  struct stat st;
-  if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) &&
-      realpath(path, resolved) != nullptr) {
-    snprintf(out, size, "%s", resolved);
-    return out;
+  // Each link is followed by hand: realpath fails where the file a link
+  // names is not there yet, and the save would then replace the link.
+  // SYMLOOP_MAX is at least 8; Linux follows 40.
+  for (int hops = 0; hops < 40; hops++) {
+    char to[PATH_MAX];
+    ssize_t n = readlink(out, to, sizeof to - 1);
+    if (n < 0)
+      return out;
+    to[n] = '\0';
+    // A relative link counts from the folder that holds the link.
+    const char *slash = strrchr(out, '/');
+    int folder = to[0] == '/' || slash == nullptr
+                     ? 0
+                     : static_cast<int>(slash - out + 1);
+    char next[PATH_MAX];
+    if (snprintf(next, sizeof next, "%.*s%s", folder, out, to) >=
+            static_cast<int>(sizeof next) ||
+        snprintf(out, size, "%s", next) >= static_cast<int>(size))
+      break;
   }
-#else
-  (void)out;
-  (void)size;
+  // A loop of links: the file can't be read either, so no save reaches the
+  // replacement. (A path too long for here: the link itself is replaced.)
+  snprintf(out, size, "%s", path);
 #endif
-  return path;
+  return out;
 }
 
 void path_in_current_folder(const char *name, char *out, size_t size) {
