@@ -2,6 +2,7 @@
 """Every bad input the program can meet, one table row each: what the run
 must do and the high-score file's bytes after it. Nothing the player had is
 lost: a refused start leaves the file alone, and so does a failed save."""
+import fcntl
 import json
 import os
 import resource
@@ -10,6 +11,7 @@ import signal
 import stat
 import struct
 import subprocess
+import time
 
 from zarn_test import BUILD, PACK, QUIT, TRACE, dat, pack_names, scratch, trace
 
@@ -130,7 +132,6 @@ def group_shared(f):
     os.chmod(os.path.join(f, HS), 0o664)
 
 
-
 lower = put(KNOWN)  # another game left 7 meanwhile: this run's 500 would raise it
 fill = lambda f: subprocess.run(["dd", "if=/dev/zero", f"of={f}/filler", "bs=4k"], capture_output=True)
 read_only = lambda f: subprocess.run(["mount", "-o", "remount,ro", f], check=True)
@@ -244,6 +245,29 @@ def test_faults_two_games_quitting_together_keep_the_better_score():
             proc.stdin.flush()
         assert all(quit_game(*game, script=[])[0][-1]["exit"] == 0 for game in games)
         assert open(os.path.join(folder, HS), "rb").read() == B900
+
+
+def test_faults_a_save_waits_its_turn_while_saves_go_on_but_not_for_ever():
+    # The folder's lock held shared: a game that took it shared would not
+    # wait. Meanwhile another game seems to save 7 every second for longer
+    # than a stopped one is waited for, and then to stop: the game's 500 is
+    # saved only five seconds after that, while the lock is still held.
+    folder = scratch(hiscore=B500)
+    proc, head = at_menu(folder)
+    held = os.open(folder, os.O_RDONLY)
+    fcntl.flock(held, fcntl.LOCK_SH)
+    proc.stdin.write("\n".join(QUIT) + "\n")
+    proc.stdin.flush()
+    begin = time.monotonic()
+    for _ in range(6):
+        time.sleep(1)
+        put(KNOWN, "new")(folder)
+        os.replace(os.path.join(folder, "new"), os.path.join(folder, HS))
+    lines, err = quit_game(proc, head, script=[])
+    waited = time.monotonic() - begin
+    os.close(held)
+    assert lines[-1]["exit"] == 0 and 10.5 < waited < 20, (waited, err[-2000:])
+    assert open(os.path.join(folder, HS), "rb").read() == B500
 
 
 # ---- no display --------------------------------------------------------

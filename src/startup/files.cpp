@@ -212,26 +212,80 @@ void path_in_current_folder(const char *name, char *out, size_t size) {
     snprintf(out, size, "%s", name);
 }
 
-int begin_folder_turn() {
-#ifdef _WIN32
-  return -1;
-#else
-  int dir = open(".", O_RDONLY);
-  for (int tries = 0; dir >= 0 && tries < 200; tries++) {
-    if (flock(dir, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
-      break;
-    struct timespec pause = {0, 10 * 1000 * 1000};
-    nanosleep(&pause, nullptr);
-  }
-  return dir;
-#endif
+namespace {
+
+// The folder part of a path into out: "." when it names none. Paths here
+// are the game's own names, joined with '/' alone.
+void folder_of(const char *path, char *out, size_t size) {
+  const char *slash = strrchr(path, '/');
+  if (slash == nullptr)
+    snprintf(out, size, ".");
+  else
+    snprintf(out, size, "%.*s",
+             slash == path ? 1 : static_cast<int>(slash - path), path);
 }
 
-void end_folder_turn(int turn) {
 #ifndef _WIN32
-  if (turn >= 0) {
-    fsync(turn); // the rename itself, on disk
-    close(turn); // and the lock with it
+// Whether the folder changed since last looked at: a file made or renamed
+// there, or the score's file written in place. A save going on shows so.
+bool folder_changed(int folder, const char *file, struct stat last[2]) {
+  // What can't be looked at stays zeros: a missing file is a state too.
+  struct stat now[2];
+  memset(now, 0, sizeof now);
+  fstat(folder, &now[0]);
+  stat(file, &now[1]);
+  bool same = now[0].st_mtim.tv_sec == last[0].st_mtim.tv_sec &&
+              now[0].st_mtim.tv_nsec == last[0].st_mtim.tv_nsec &&
+              now[1].st_ino == last[1].st_ino &&
+              now[1].st_ctim.tv_sec == last[1].st_ctim.tv_sec &&
+              now[1].st_ctim.tv_nsec == last[1].st_ctim.tv_nsec;
+  memcpy(last, now, sizeof now);
+  return !same;
+}
+#endif
+
+} // namespace
+
+FolderTurn begin_folder_turn(const char *file) {
+  FolderTurn turn = {-1, false};
+#ifndef _WIN32
+  char folder[PATH_MAX];
+  folder_of(file, folder, sizeof folder);
+  turn.folder = open(folder, O_RDONLY);
+  // A save on a slow or a network disk takes a second or more (two flushes
+  // to disk), and ten games quitting together wait for each other, so the
+  // wait goes on as long as the folder keeps changing. Five seconds in which
+  // nothing changed there mean that the game holding the turn has been
+  // stopped or hangs; a minute is the end in any case.
+  const int pause_ms = 10, still_limit_ms = 5000, wait_limit_ms = 60000;
+  struct stat last[2] = {};
+  folder_changed(turn.folder, file, last);
+  int waited_ms = 0, still_ms = 0;
+  while (turn.folder >= 0) {
+    if (flock(turn.folder, LOCK_EX | LOCK_NB) == 0) {
+      turn.held = true;
+      break;
+    }
+    if (errno != EWOULDBLOCK || waited_ms >= wait_limit_ms ||
+        still_ms >= still_limit_ms)
+      break;
+    struct timespec pause = {0, pause_ms * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+    waited_ms += pause_ms;
+    still_ms =
+        folder_changed(turn.folder, file, last) ? 0 : still_ms + pause_ms;
+  }
+#else
+  (void)file;
+#endif
+  return turn;
+}
+
+void end_folder_turn(FolderTurn turn) {
+#ifndef _WIN32
+  if (turn.folder >= 0) {
+    fsync(turn.folder); // the rename itself, on disk
+    close(turn.folder); // and the lock with it
   }
 #else
   (void)turn;

@@ -51,11 +51,18 @@ const char *link_target(const char *path, char *out, size_t size);
 // The current folder's path joined with name, for messages.
 void path_in_current_folder(const char *name, char *out, size_t size);
 
-// Makes processes that save in the current folder take turns; a folder that
-// can't be locked, or a lock held for seconds, does not stop the caller.
-// Returns what end_folder_turn takes. Windows has no such lock here.
-int begin_folder_turn();
+// A save's turn in the folder that holds its file.
+struct FolderTurn {
+  int folder; // the folder, open, or -1
+  bool held;  // no other game saves in the folder until the turn ends
+};
+
+// Makes processes that save in the folder holding file take turns. The wait
+// lasts while the games ahead keep saving, but a folder that can't be
+// locked, or a turn that stays taken while nothing changes in the folder,
+// does not stop the caller. Windows has no such lock here.
+FolderTurn begin_folder_turn(const char *file);
 // Ends the turn, once what was renamed in the folder is on disk.
-void end_folder_turn(int turn);
+void end_folder_turn(FolderTurn turn);
 
 #endif

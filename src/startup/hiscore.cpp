@@ -74,9 +74,10 @@ int say_lost(int value, const char *reason, char *why, int why_size) {
   return -1;
 }
 
-// Reads the file again and stores the larger score: another game in the same
-// folder may have saved a better one since this one started.
-int save_merged(int value, char *why, int why_size) {
+// Reads the file again and stores the larger score in target, the file
+// itself or the one it links to: another game in the same folder may have
+// saved a better one since this one started.
+int save_merged(int value, const char *target, char *why, int why_size) {
   HiscoreFile now;
   read_hiscore_file(&now);
   if (now.state == FILE_UNREADABLE) {
@@ -94,11 +95,6 @@ int save_merged(int value, char *why, int why_size) {
       memcmp(now.raw, out, static_cast<size_t>(n)) == 0)
     return 0;
   int stored = now.has_value ? now.value : default_hiscore;
-  // A player who linked the file elsewhere (to share it between two copies
-  // of the game) keeps the link: the file it points at is replaced, made if
-  // it is not there yet.
-  char linked[PATH_MAX];
-  const char *target = link_target(hiscore_file, linked, sizeof linked);
   // Under the old rule the file was opened for writing in place: where that
   // is refused (a read-only file or folder), the file keeps its content, and
   // renaming a new file over it must not get round that.
@@ -137,10 +133,14 @@ int load_hiscore(char *why, int why_size) {
 int save_hiscore(int value, char *why, int why_size) {
   if (!hiscore_loaded)
     return 0;
-  // Two games quitting together in one folder take turns, so that the later
-  // one sees what the earlier one saved.
-  int turn = begin_folder_turn();
-  int result = save_merged(value, why, why_size);
+  // A player who linked the file elsewhere (to share it between two copies
+  // of the game) keeps the link: the file it points at is replaced, made if
+  // it is not there yet, and games take turns in the folder that holds it,
+  // so that the later one sees what the earlier one saved.
+  char linked[PATH_MAX];
+  const char *target = link_target(hiscore_file, linked, sizeof linked);
+  FolderTurn turn = begin_folder_turn(target);
+  int result = save_merged(value, target, why, why_size);
   end_folder_turn(turn);
   return result;
 }
