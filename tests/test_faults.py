@@ -132,6 +132,11 @@ def group_shared(f):
     os.chmod(os.path.join(f, HS), 0o664)
 
 
+# A save killed before its rename leaves HS.PID.tmp: one of a process that
+# is gone (Linux's numbers stay below 2**22) and one of a running process.
+ENDED, RUNNING = f"{HS}.{2 ** 30}.tmp", f"{HS}.{os.getpid()}.tmp"
+
+
 lower = put(KNOWN)  # another game left 7 meanwhile: this run's 500 would raise it
 fill = lambda f: subprocess.run(["dd", "if=/dev/zero", f"of={f}/filler", "bs=4k"], capture_output=True)
 read_only = lambda f: subprocess.run(["mount", "-o", "remount,ro", f], check=True)
@@ -143,7 +148,8 @@ make_dir = lambda f: os.mkdir(os.path.join(f, HS))
 # (what, bytes at start (None: no file), the value loaded, the bytes after
 # quitting (None: untouched), how: hooks run "first" and "during" the menu,
 # "user" for an ordinary user (root writes through any permission), a file
-# size "limit", and the reason said in a message "box" or on stderr ("err")).
+# size "limit", the reason said in a message "box" or on stderr ("err"), and
+# the files beside it that are "gone" after).
 # One little-endian int through a text stream's line ends: each 0A byte is
 # stored after an added 0D, a 0D before anything else is itself. A file that
 # ends before four bytes holds no value and reads as 100, as a missing one.
@@ -160,6 +166,8 @@ HISCORES = [
     ("a link to the file elsewhere", None, 500, B500, {"first": [linked], "during": [lower]}),
     ("a link to a file not made yet", None, 100, NEW, {"first": [lambda f: linked(f, None)]}),
     ("a file shared with a group", B500, 500, B500, {"first": [group_shared], "during": [lower]}),
+    ("leftovers of killed saves", B500, 500, None, {"first": [put(KNOWN, ENDED), put(KNOWN, RUNNING)],
+                                                    "gone": [ENDED]}),
     ("a disk that fills", None, 500, None, {"first": [tmpfs, put(B500)], "during": [lower, fill],
                                             "box": "No space left on device"}),
     ("a write cut short", B500, 500, None, {"during": [lower], "limit": small_files, "box": "File too large"}),
@@ -226,7 +234,7 @@ def test_faults_high_score_file():
             else:  # the new bytes, in a file of the kind, bits and group it had (664 when new)
                 kind, bits = (before[0], before[2]) if before else (stat.S_IFREG, None)
                 assert (now[0], now[2], now[4]) == (kind, bits or (0o664, os.getgid()), after), (what, now)
-            assert sorted(set(os.listdir(folder)) ^ set(names)) in ([], [HS]), what
+            assert (set(os.listdir(folder)) ^ set(names)) - {HS} == set(how.get("gone", [])), what
         finally:
             subprocess.run(["umount", folder], capture_output=True)
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -15,6 +16,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <signal.h>
 #include <sys/file.h>
 #include <time.h>
 #include <unistd.h>
@@ -79,6 +81,9 @@ int read_start(int fd, unsigned char *buf, int size, int *err) {
 
 namespace {
 
+// The name a save writes before its rename, left behind when it is killed.
+const char *const temp_format = "%s.%ld.tmp";
+
 // Writes the bytes at the start of an open file and flushes them to disk;
 // 0 or the system's error.
 int write_flushed(int fd, const unsigned char *bytes, int n) {
@@ -111,7 +116,7 @@ int in_place_write_error(const char *path) {
 int replace_file(const char *target, const unsigned char *bytes, int n,
                  const FileAccess &access, bool *made) {
   char tmp[PATH_MAX + 32];
-  snprintf(tmp, sizeof tmp, "%s.%d.tmp", target, static_cast<int>(getpid()));
+  snprintf(tmp, sizeof tmp, temp_format, target, static_cast<long>(getpid()));
   // A file of this name is left from a run that was killed while saving: no
   // running program has this process's number.
   unlink(tmp);
@@ -244,6 +249,23 @@ bool folder_changed(int folder, const char *file, struct stat last[2]) {
 }
 #endif
 
+// Whether no process has the number any more. A number taken again by
+// another program keeps a leftover until that one ends, which costs a few
+// bytes; a running game always has its own, so its file is never taken.
+bool process_gone(long pid) {
+#ifdef _WIN32
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr)
+    return GetLastError() == ERROR_INVALID_PARAMETER;
+  bool gone = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return gone;
+#else
+  // EPERM: it runs, for another user.
+  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+#endif
+}
+
 } // namespace
 
 FolderTurn begin_folder_turn(const char *file) {
@@ -290,4 +312,38 @@ void end_folder_turn(FolderTurn turn) {
 #else
   (void)turn;
 #endif
+}
+
+void remove_leftover_copies(const char *target, FolderTurn turn) {
+#ifndef _WIN32
+  if (!turn.held)
+    return;
+#else
+  (void)turn; // a process that has ended is all there is to go by
+#endif
+  char folder[PATH_MAX];
+  folder_of(target, folder, sizeof folder);
+  const char *slash = strrchr(target, '/');
+  const char *base = slash != nullptr ? slash + 1 : target;
+  size_t len = strlen(base);
+  DIR *dir = opendir(folder);
+  if (dir == nullptr)
+    return;
+  while (struct dirent *entry = readdir(dir)) {
+    const char *name = entry->d_name;
+    if (strncmp(name, base, len) != 0 || name[len] != '.')
+      continue;
+    long pid = strtol(name + len + 1, nullptr, 10);
+    char own[PATH_MAX + 32];
+    snprintf(own, sizeof own, temp_format, base, pid);
+    // Only a name a save makes, with a number a process can have: kill(0)
+    // or kill(-1) would ask about whole groups of processes.
+    if (pid <= 0 || pid > INT_MAX || strcmp(own, name) != 0 ||
+        !process_gone(pid))
+      continue;
+    char path[2 * PATH_MAX];
+    snprintf(path, sizeof path, "%s/%s", folder, name);
+    unlink(path);
+  }
+  closedir(dir);
 }

@@ -65,4 +65,10 @@ FolderTurn begin_folder_turn(const char *file);
 // Ends the turn, once what was renamed in the folder is on disk.
 void end_folder_turn(FolderTurn turn);
 
+// Removes the files that saves of target killed before their rename left
+// beside it, those of processes that have ended; only while the turn is
+// held where the system has one, since a game on another machine sharing the
+// folder may be saving there.
+void remove_leftover_copies(const char *target, FolderTurn turn);
+
 #endif

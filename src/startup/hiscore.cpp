@@ -140,6 +140,7 @@ int save_hiscore(int value, char *why, int why_size) {
   char linked[PATH_MAX];
   const char *target = link_target(hiscore_file, linked, sizeof linked);
   FolderTurn turn = begin_folder_turn(target);
+  remove_leftover_copies(target, turn);
   int result = save_merged(value, target, why, why_size);
   end_folder_turn(turn);
   return result;
