@@ -219,15 +219,16 @@ void path_in_current_folder(const char *name, char *out, size_t size) {
 
 namespace {
 
-// The folder part of a path into out: "." when it names none. Paths here
-// are the game's own names, joined with '/' alone.
-void folder_of(const char *path, char *out, size_t size) {
+// The folder part of a path into out ("." when it names none); returns the
+// name within it. Paths here are the game's own names, joined with '/' alone.
+const char *folder_of(const char *path, char *out, size_t size) {
   const char *slash = strrchr(path, '/');
   if (slash == nullptr)
     snprintf(out, size, ".");
   else
     snprintf(out, size, "%.*s",
              slash == path ? 1 : static_cast<int>(slash - path), path);
+  return slash != nullptr ? slash + 1 : path;
 }
 
 #ifndef _WIN32
@@ -322,9 +323,7 @@ void remove_leftover_copies(const char *target, FolderTurn turn) {
   (void)turn; // a process that has ended is all there is to go by
 #endif
   char folder[PATH_MAX];
-  folder_of(target, folder, sizeof folder);
-  const char *slash = strrchr(target, '/');
-  const char *base = slash != nullptr ? slash + 1 : target;
+  const char *base = folder_of(target, folder, sizeof folder);
   size_t len = strlen(base);
   DIR *dir = opendir(folder);
   if (dir == nullptr)
