@@ -2,6 +2,7 @@
 """Every bad input the program can meet, one table row each: what the run
 must do and the high-score file's bytes after it. Nothing the player had is
 lost: a refused start leaves the file alone, and so does a failed save."""
+import fcntl
 import json
 import os
 import resource
@@ -10,6 +11,7 @@ import signal
 import stat
 import struct
 import subprocess
+import time
 
 from zarn_test import BUILD, PACK, QUIT, TRACE, dat, pack_names, scratch, trace
 
@@ -20,12 +22,16 @@ HS = "hiscore.zrn"
 
 
 def state(path):
-    """What a run may not change unless it saves: type, inode, bits, time and bytes."""
+    """What a run may not change unless it saves: type, then the file's inode,
+    bits and group, time and bytes (None for a link to nothing)."""
     if not os.path.lexists(path):
         return None
-    st, kind = os.stat(path), stat.S_IFMT(os.lstat(path).st_mode)
+    kind = stat.S_IFMT(os.lstat(path).st_mode)
+    if not os.path.exists(path):
+        return kind, None, None, None, None
+    st = os.stat(path)
     data = open(path, "rb").read() if stat.S_ISREG(st.st_mode) else None
-    return kind, st.st_ino, stat.S_IMODE(st.st_mode), st.st_mtime_ns, data
+    return kind, st.st_ino, (stat.S_IMODE(st.st_mode), st.st_gid), st.st_mtime_ns, data
 
 
 # ---- the resource pack -------------------------------------------------
@@ -114,10 +120,21 @@ def tmpfs(f):
     os.symlink(os.path.abspath(PACK), os.path.join(f, "zarn.dat"))
 
 
-def linked(f):
+def linked(f, data=B500):
     os.mkdir(os.path.join(f, "shared"))
-    put(B500, "shared/" + HS)(f)
+    if data:
+        put(data, "shared/" + HS)(f)
     os.symlink("shared/" + HS, os.path.join(f, HS))
+
+
+def group_shared(f):
+    os.chown(os.path.join(f, HS), -1, 100)
+    os.chmod(os.path.join(f, HS), 0o664)
+
+
+# A save killed before its rename leaves HS.PID.tmp: one of a process that
+# is gone (Linux's numbers stay below 2**22) and one of a running process.
+ENDED, RUNNING = f"{HS}.{2 ** 30}.tmp", f"{HS}.{os.getpid()}.tmp"
 
 
 lower = put(KNOWN)  # another game left 7 meanwhile: this run's 500 would raise it
@@ -131,7 +148,8 @@ make_dir = lambda f: os.mkdir(os.path.join(f, HS))
 # (what, bytes at start (None: no file), the value loaded, the bytes after
 # quitting (None: untouched), how: hooks run "first" and "during" the menu,
 # "user" for an ordinary user (root writes through any permission), a file
-# size "limit", and the reason said in a message "box" or on stderr ("err")).
+# size "limit", the reason said in a message "box" or on stderr ("err"), and
+# the files beside it that are "gone" after).
 # One little-endian int through a text stream's line ends: each 0A byte is
 # stored after an added 0D, a 0D before anything else is itself. A file that
 # ends before four bytes holds no value and reads as 100, as a missing one.
@@ -146,6 +164,10 @@ HISCORES = [
     ("a better score saved meanwhile", B500, 500, None, {"during": [put(B900)]}),
     ("a lower score saved meanwhile", B500, 500, B500, {"during": [lower]}),
     ("a link to the file elsewhere", None, 500, B500, {"first": [linked], "during": [lower]}),
+    ("a link to a file not made yet", None, 100, NEW, {"first": [lambda f: linked(f, None)]}),
+    ("a file shared with a group", B500, 500, B500, {"first": [group_shared], "during": [lower]}),
+    ("leftovers of killed saves", B500, 500, None, {"first": [put(KNOWN, ENDED), put(KNOWN, RUNNING)],
+                                                    "gone": [ENDED]}),
     ("a disk that fills", None, 500, None, {"first": [tmpfs, put(B500)], "during": [lower, fill],
                                             "box": "No space left on device"}),
     ("a write cut short", B500, 500, None, {"during": [lower], "limit": small_files, "box": "File too large"}),
@@ -209,10 +231,10 @@ def test_faults_high_score_file():
             now = state(path)
             if after is None:
                 assert now == before, (what, before, now)
-            else:  # the new bytes, in a file of the kind and bits it had (664 when new)
-                kind, bits = (before[0], before[2]) if before else (stat.S_IFREG, 0o664)
-                assert (now[0], now[2], now[4]) == (kind, bits, after), (what, now)
-            assert sorted(set(os.listdir(folder)) ^ set(names)) in ([], [HS]), what
+            else:  # the new bytes, in a file of the kind, bits and group it had (664 when new)
+                kind, bits = (before[0], before[2]) if before else (stat.S_IFREG, None)
+                assert (now[0], now[2], now[4]) == (kind, bits or (0o664, os.getgid()), after), (what, now)
+            assert (set(os.listdir(folder)) ^ set(names)) - {HS} == set(how.get("gone", [])), what
         finally:
             subprocess.run(["umount", folder], capture_output=True)
 
@@ -231,6 +253,29 @@ def test_faults_two_games_quitting_together_keep_the_better_score():
             proc.stdin.flush()
         assert all(quit_game(*game, script=[])[0][-1]["exit"] == 0 for game in games)
         assert open(os.path.join(folder, HS), "rb").read() == B900
+
+
+def test_faults_a_save_waits_its_turn_while_saves_go_on_but_not_for_ever():
+    # The folder's lock held shared: a game that took it shared would not
+    # wait. Meanwhile another game seems to save 7 every second for longer
+    # than a stopped one is waited for, and then to stop: the game's 500 is
+    # saved only five seconds after that, while the lock is still held.
+    folder = scratch(hiscore=B500)
+    proc, head = at_menu(folder)
+    held = os.open(folder, os.O_RDONLY)
+    fcntl.flock(held, fcntl.LOCK_SH)
+    proc.stdin.write("\n".join(QUIT) + "\n")
+    proc.stdin.flush()
+    begin = time.monotonic()
+    for _ in range(6):
+        time.sleep(1)
+        put(KNOWN, "new")(folder)
+        os.replace(os.path.join(folder, "new"), os.path.join(folder, HS))
+    lines, err = quit_game(proc, head, script=[])
+    waited = time.monotonic() - begin
+    os.close(held)
+    assert lines[-1]["exit"] == 0 and 10.5 < waited < 20, (waited, err[-2000:])
+    assert open(os.path.join(folder, HS), "rb").read() == B500
 
 
 # ---- no display --------------------------------------------------------

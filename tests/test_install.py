@@ -157,18 +157,25 @@ def test_launcher_links_the_pack_keeps_a_player_file_and_refuses_unwritable_dire
     data = os.path.join(home, ".local", "share", "zarn")
     os.makedirs(data)
     link = os.path.join(data, "zarn.dat")
-    # A file the player left under the pack's name, then a link to a pack
-    # that is gone, each met by eight launchers at once; an empty or relative
-    # XDG_DATA_HOME is ignored, as the XDG rules say.
-    open(link, "wb").write(b"an old copy")
-    for xdg in ("relative/dir", ""):
-        said = [(run.wait(timeout=60), *run.communicate())
-                for run in [start(cmd, home, elsewhere, XDG_DATA_HOME=xdg) for _ in range(8)]]
+    # A link to a pack that is gone, then a file the player left under the
+    # pack's name, twice, each met by sixteen launchers at once; an empty or
+    # relative XDG_DATA_HOME is ignored, as the XDG rules say. The launchers
+    # race: the `ln` first on their PATH fails every hard link of a link, as
+    # the system's does when a third launcher replaces the link meanwhile.
+    shim = os.path.join(where, "ln")
+    open(shim, "w").write('#!/bin/sh\n[ "$1" = -P ] && [ -L "$2" ] && exit 1\nexec /bin/ln "$@"\n')
+    os.chmod(shim, 0o755)
+    os.symlink("/nonexistent/zarn.dat", link)
+    player_file = False
+    for xdg in ("relative/dir", "", ""):
+        said = [(run.wait(timeout=60), *run.communicate()) for run in [
+            start(cmd, home, elsewhere, XDG_DATA_HOME=xdg, PATH=where + ":" + BASE_ENV["PATH"]) for _ in range(16)]]
         assert all(r[:2] == (3, data + "\n") for r in said), said
         assert os.readlink(link) == os.path.join(prefix(), "share/zarn/zarn.dat")
-        assert xdg == "" or any("moved your " + link in r[2] for r in said), said
+        assert not player_file or any("moved your " + link in r[2] for r in said), said
         os.remove(link)
-        os.symlink("/nonexistent/zarn.dat", link)
+        open(link, "wb").write(b"an old copy")
+        player_file = True
     kept = [n for n in os.listdir(data) if n != "zarn.dat"]
     assert kept and all(open(os.path.join(data, n), "rb").read() == b"an old copy" for n in kept)
     assert tree(elsewhere) == [] and all(n.startswith("zarn.dat.") for n in kept)

@@ -33,10 +33,10 @@ enum FileState { FILE_READ, FILE_MISSING, FILE_UNREADABLE };
 // The file as it was found on one reading.
 struct HiscoreFile {
   FileState state;
-  int has_value; // 0 for a missing file or one cut short
-  int value;     // 100 when there is no value
-  int err;       // why it could not be read: an errno, 0 for "not a file"
-  unsigned mode; // its permission bits, when read
+  int has_value;     // 0 for a missing file or one cut short
+  int value;         // 100 when there is no value
+  int err;           // why it could not be read: an errno, 0 for "not a file"
+  FileAccess access; // who may use it, when read
   // One byte more than any score takes, so that a longer file is seen.
   unsigned char raw[HISCORE_MAX_BYTES + 1];
   int len;
@@ -47,8 +47,8 @@ void read_hiscore_file(HiscoreFile *f) {
   f->value = default_hiscore;
   f->err = 0;
   f->len = 0;
-  f->mode = 0664;
-  int fd = open_regular_file(hiscore_file, &f->err, &f->mode);
+  f->access = {0664, -1};
+  int fd = open_regular_file(hiscore_file, &f->err, &f->access);
   if (fd < 0) {
     f->state = f->err == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
     return;
@@ -74,9 +74,10 @@ int say_lost(int value, const char *reason, char *why, int why_size) {
   return -1;
 }
 
-// Reads the file again and stores the larger score: another game in the same
-// folder may have saved a better one since this one started.
-int save_merged(int value, char *why, int why_size) {
+// Reads the file again and stores the larger score in target, the file
+// itself or the one it links to: another game in the same folder may have
+// saved a better one since this one started.
+int save_merged(int value, const char *target, char *why, int why_size) {
   HiscoreFile now;
   read_hiscore_file(&now);
   if (now.state == FILE_UNREADABLE) {
@@ -94,19 +95,16 @@ int save_merged(int value, char *why, int why_size) {
       memcmp(now.raw, out, static_cast<size_t>(n)) == 0)
     return 0;
   int stored = now.has_value ? now.value : default_hiscore;
-  // A player who linked the file elsewhere (to share it between two copies
-  // of the game) keeps the link: the file it points at is replaced.
-  char linked[PATH_MAX];
-  const char *target = link_target(hiscore_file, linked, sizeof linked);
   // Under the old rule the file was opened for writing in place: where that
   // is refused (a read-only file or folder), the file keeps its content, and
   // renaming a new file over it must not get round that.
   int err = now.state == FILE_READ ? in_place_write_error(hiscore_file) : 0;
   bool made = true;
   if (err == 0)
-    err = replace_file(target, out, n, now.mode, &made);
-  // Where the folder takes no new file but the file itself may be written,
-  // it is overwritten in place, which at least never empties it first.
+    err = replace_file(target, out, n, now.access, &made);
+  // Where the folder takes no new file, or none in the file's group, but
+  // the file itself may be written, it is overwritten in place, which at
+  // least never empties it first.
   if (!made && now.state == FILE_READ && (err == EACCES || err == EPERM))
     err = rewrite_in_place(hiscore_file, out, n);
   if (err != 0 && best > stored)
@@ -135,10 +133,15 @@ int load_hiscore(char *why, int why_size) {
 int save_hiscore(int value, char *why, int why_size) {
   if (!hiscore_loaded)
     return 0;
-  // Two games quitting together in one folder take turns, so that the later
-  // one sees what the earlier one saved.
-  int turn = begin_folder_turn();
-  int result = save_merged(value, why, why_size);
+  // A player who linked the file elsewhere (to share it between two copies
+  // of the game) keeps the link: the file it points at is replaced, made if
+  // it is not there yet, and games take turns in the folder that holds it,
+  // so that the later one sees what the earlier one saved.
+  char linked[PATH_MAX];
+  const char *target = link_target(hiscore_file, linked, sizeof linked);
+  FolderTurn turn = begin_folder_turn(target);
+  remove_leftover_copies(target, turn);
+  int result = save_merged(value, target, why, why_size);
   end_folder_turn(turn);
   return result;
 }
