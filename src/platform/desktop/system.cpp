@@ -18,15 +18,27 @@
 namespace {
 
 // What the player or the system asked for: nothing yet, the close button,
-// or the number of the signal that asks the program to end.
+// or the number of the first signal that asked the program to end.
 enum { QUIT_NONE = -1, QUIT_CLOSE = 0 };
 std::atomic<int> quit_request{QUIT_NONE};
+std::atomic<int> signals_seen{0};
+std::atomic<long long> first_signal_ms{0};
 
 void on_signal(int n) {
-  // A second signal finds the program deaf to the first: end it now.
-  if (quit_request.load() > 0)
-    std::_Exit(128 + n);
-  quit_request.store(n);
+  // Closing a terminal sends two signals (the shell's, then the kernel's
+  // 2 ms later), and a session's end sends SIGTERM and then SIGHUP: a repeat
+  // while the program ends must not cut its save short. A program that no
+  // longer answers still ends: at a third signal, or at one more once a few
+  // seconds have passed since the first.
+  long long now = clock_ns() / 1000000;
+  int seen = signals_seen.fetch_add(1);
+  if (seen == 0) {
+    first_signal_ms.store(now);
+    quit_request.store(n);
+    return;
+  }
+  if (seen >= 2 || now - first_signal_ms.load() >= 3000)
+    std::_Exit(128 + quit_request.load());
 }
 
 void (*display_lost_save)();
@@ -47,7 +59,10 @@ int on_display_lost(Display *display) {
 
 } // namespace
 
-void request_close() { quit_request.store(QUIT_CLOSE); }
+void request_close() {
+  int none = QUIT_NONE;
+  quit_request.compare_exchange_strong(none, QUIT_CLOSE);
+}
 
 bool platform_quit_requested() { return quit_request.load() != QUIT_NONE; }
 
