@@ -27,4 +27,19 @@ void timing_note_tick();
 long long timing_present_begin();
 void timing_present_end(long long begin);
 
+#ifdef ALLEGRO_WITH_XWINDOWS
+// x11.cpp. Xlib's error handlers: a lost display or a refused request ends
+// the game at once, keeping a raised best score; refused shared memory only
+// makes the library go without it.
+void watch_x_errors();
+// A window destroyed by another program (xdotool's windowclose, a window
+// manager's kill) shows only as an error on the next request that names
+// it, and a still title sends none: called on every pass, this asks about
+// the window once a second.
+void x11_check_window();
+// True once after a mode was set while the display refused shared memory:
+// that mode shows nothing, and set again it uses none.
+bool x11_shared_memory_refused();
+#endif
+
 #endif

@@ -64,6 +64,20 @@ int scale_for(GfxRole role) {
   return MAX(k, 1);
 }
 
+int set_mode(const ModeTry &m) {
+  set_color_depth(m.depth);
+  int failed = set_gfx_mode(m.driver, m.w, m.h, 0, 0);
+#ifdef ALLEGRO_WITH_XWINDOWS
+  // A display that cannot reach the game's shared memory refuses it only
+  // once the mode is up, which then shows nothing; set again, it uses none.
+  if (failed == 0 && x11_shared_memory_refused())
+    failed = set_gfx_mode(m.driver, m.w, m.h, 0, 0);
+#endif
+  // The game's buffer and pack stay 8-bit whatever the screen is.
+  set_color_depth(8);
+  return failed;
+}
+
 } // namespace
 
 int platform_set_gfx_mode(GfxRole role) {
@@ -77,11 +91,7 @@ int platform_set_gfx_mode(GfxRole role) {
   for (const ModeTry &m : tries) {
     if (m.depth == 0 || m.w < FRAME_W * m.scale || m.h < FRAME_H * m.scale)
       continue;
-    set_color_depth(m.depth);
-    int failed = set_gfx_mode(m.driver, m.w, m.h, 0, 0);
-    // The game's buffer and pack stay 8-bit whatever the screen is.
-    set_color_depth(8);
-    if (failed != 0)
+    if (set_mode(m) != 0)
       continue;
     if (start_showing(m.scale) != 0)
       continue;

@@ -11,10 +11,6 @@
 #include <cstdlib>
 #include <ctime>
 
-#ifdef ALLEGRO_WITH_XWINDOWS
-#include <X11/Xlib.h>
-#endif
-
 namespace {
 
 // What the player or the system asked for: nothing yet, the close button,
@@ -41,22 +37,6 @@ void on_signal(int n) {
     std::_Exit(128 + quit_request.load());
 }
 
-void (*display_lost_save)();
-
-#ifdef ALLEGRO_WITH_XWINDOWS
-// Xlib calls this when the server has gone, most often on the library's own
-// X thread while the main thread goes on drawing; returning, or Xlib's own
-// exit, would run the library's shut-down under the main thread's feet and
-// abort. The program ends here instead, keeping only the best score.
-int on_display_lost(Display *display) {
-  fprintf(stderr, "zarn: the display %s has gone away; the game ends\n",
-          DisplayString(display));
-  if (display_lost_save != nullptr)
-    display_lost_save();
-  std::_Exit(1);
-}
-#endif
-
 } // namespace
 
 void request_close() {
@@ -71,7 +51,10 @@ int platform_quit_exit_value() {
   return n > 0 ? 128 + n : 0;
 }
 
-void platform_on_display_lost(void (*save)()) { display_lost_save = save; }
+#ifndef ALLEGRO_WITH_XWINDOWS
+// Only an X display goes away under a running program.
+void platform_on_display_lost(void (*)()) {}
+#endif
 
 int platform_install_system(char *why, int why_size) {
   timing_start();
@@ -92,7 +75,7 @@ int platform_install_system(char *why, int why_size) {
     signal(SIGHUP, on_signal);
 #endif
 #ifdef ALLEGRO_WITH_XWINDOWS
-    XSetIOErrorHandler(on_display_lost);
+    watch_x_errors();
 #endif
     return 0;
   }

@@ -101,6 +101,9 @@ void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
 }
 
 void platform_wait_pass(LoopId loop) {
+#ifdef ALLEGRO_WITH_XWINDOWS
+  x11_check_window();
+#endif
   if (loop != LOOP_GAME) {
     timing_note_pass(loop);
     wait_between_passes();
