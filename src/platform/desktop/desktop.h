@@ -7,6 +7,11 @@
 
 #include "platform/platform.h"
 
+// A rectangle of the desktop, in its pixels: a monitor.
+struct Area {
+  int x, y, w, h;
+};
+
 // present.cpp: called after every mode set, with the whole-number scale the
 // mode was made for. The screen is cleared and the next frame drawn whole,
 // centred. 0 on success.
@@ -40,6 +45,14 @@ void x11_check_window();
 // True once after a mode was set while the display refused shared memory:
 // that mode shows nothing, and set again it uses none.
 bool x11_shared_memory_refused();
+// The monitor the game is on: the one holding the middle of its window once
+// a mode shows it, else the one under the pointer. False without RandR 1.5,
+// where the whole screen is the one monitor.
+bool x11_monitor(bool window_shown, Area *out);
+// Before a window of w x h is shown: centred on the monitor.
+void x11_place_window(Area monitor, int w, int h);
+// After every mode set: full screen covers the monitor and nothing else.
+void x11_after_mode(Area monitor);
 #endif
 
 #endif

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// What an X11 desktop needs beyond the library's own driver: Xlib's errors,
-// which by default end the program under the library's feet.
+// What an X11 desktop needs beyond the library's own driver: the monitors of
+// a screen, where the window goes and what full screen covers, and Xlib's
+// errors, which by default end the program under the library's feet.
 #include "platform/desktop/desktop.h"
 
 #include <xalleg.h>
 
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shmproto.h>
 #include <cstdio>
 #include <dlfcn.h>
@@ -67,7 +69,31 @@ int on_x_error(Display *display, XErrorEvent *e) {
   end_game(line);
 }
 
+// The middle of the game's window once a mode shows it, else the pointer.
+void game_point(Display *d, bool window_shown, int *x, int *y) {
+  Window root = DefaultRootWindow(d), child;
+  if (window_shown) {
+    XTranslateCoordinates(d, _xwin.window, root, _xwin.window_width / 2,
+                          _xwin.window_height / 2, x, y, &child);
+    return;
+  }
+  Window r;
+  int wx, wy;
+  unsigned mask;
+  if (!XQueryPointer(d, root, &r, &child, x, y, &wx, &wy, &mask))
+    *x = *y = 0;
+}
+
 } // namespace
+
+// Full screen never switches a monitor's video mode: it is a window over one
+// monitor at that monitor's size. Given a size, the library would switch the
+// first monitor through XF86VidMode to the nearest mode it lists, and on a
+// desktop of several monitors such a switch can make them all show the same.
+// Defined here, this is the answer the library gets.
+extern "C" Bool XF86VidModeQueryExtension(Display *, int *, int *) {
+  return False;
+}
 
 // The library asks this before every mode; once the server has refused the
 // shared memory, the answer is no.
@@ -101,3 +127,58 @@ void x11_check_window() {
 }
 
 bool x11_shared_memory_refused() { return shm_refused_news.exchange(false); }
+
+bool x11_monitor(bool window_shown, Area *out) {
+  Display *d = _xwin.display;
+  int event, error, major = 0, minor = 0;
+  // Monitors came with RandR 1.5; before it, the whole screen is one.
+  if (!XRRQueryExtension(d, &event, &error) ||
+      !XRRQueryVersion(d, &major, &minor) || major * 100 + minor < 105)
+    return false;
+  XLOCK();
+  int x, y, n = 0;
+  game_point(d, window_shown, &x, &y);
+  XRRMonitorInfo *m = XRRGetMonitors(d, DefaultRootWindow(d), True, &n);
+  XUNLOCK();
+  // The smallest monitor holding the point (a server may list one over the
+  // whole screen beside those set up); else the primary one; else the first.
+  int pick = -1, primary = n > 0 ? 0 : -1;
+  for (int i = 0; i < n; i++) {
+    bool holds = x >= m[i].x && x < m[i].x + m[i].width && y >= m[i].y &&
+                 y < m[i].y + m[i].height;
+    if (holds &&
+        (pick < 0 || m[i].width * m[i].height < m[pick].width * m[pick].height))
+      pick = i;
+    if (m[i].primary)
+      primary = i;
+  }
+  if (pick < 0)
+    pick = primary;
+  if (pick >= 0)
+    *out = {m[pick].x, m[pick].y, m[pick].width, m[pick].height};
+  if (m != nullptr)
+    XRRFreeMonitors(m);
+  return pick >= 0;
+}
+
+void x11_place_window(Area monitor, int w, int h) {
+  XLOCK();
+  XMoveWindow(_xwin.display, _xwin.wm_window, monitor.x + (monitor.w - w) / 2,
+              monitor.y + (monitor.h - h) / 2);
+  XUNLOCK();
+}
+
+void x11_after_mode(Area monitor) {
+  Display *d = _xwin.display;
+  XLOCK();
+  // The library's full-screen window covers the whole X screen, which on a
+  // desktop of several monitors spans them all: it is made to cover the
+  // game's monitor alone, the screen centred on it.
+  if (_xwin.fs_window != None) {
+    XMoveResizeWindow(d, _xwin.fs_window, monitor.x, monitor.y, monitor.w,
+                      monitor.h);
+    XMoveWindow(d, _xwin.window, (monitor.w - _xwin.window_width) / 2,
+                (monitor.h - _xwin.window_height) / 2);
+  }
+  XUNLOCK();
+}
