@@ -51,8 +51,13 @@ bool x11_shared_memory_refused();
 bool x11_monitor(bool window_shown, Area *out);
 // Before a window of w x h is shown: centred on the monitor.
 void x11_place_window(Area monitor, int w, int h);
-// After every mode set: full screen covers the monitor and nothing else.
+// After every mode set: full screen covers the monitor and nothing else, and
+// an 8-bit desktop's windows take the colours every program shares.
 void x11_after_mode(Area monitor);
+// Whether an 8-bit screen shows the shared table's colours, and the pixel of
+// that table nearest a colour (8-bit components).
+bool x11_shared_colours();
+int x11_shared_pixel(int r, int g, int b);
 #endif
 
 #endif

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What an X11 desktop needs beyond the library's own driver: the monitors of
-// a screen, where the window goes and what full screen covers, and Xlib's
-// errors, which by default end the program under the library's feet.
+// a screen, where the window goes and what full screen covers, the colours
+// of an 8-bit desktop, and Xlib's errors, which by default end the program
+// under the library's feet.
 #include "platform/desktop/desktop.h"
 
 #include <xalleg.h>
@@ -10,6 +11,7 @@
 #include <X11/extensions/shmproto.h>
 #include <cstdio>
 #include <dlfcn.h>
+#include <initializer_list>
 #include <unistd.h>
 
 namespace {
@@ -180,5 +182,53 @@ void x11_after_mode(Area monitor) {
     XMoveWindow(d, _xwin.window, (monitor.w - _xwin.window_width) / 2,
                 (monitor.h - _xwin.window_height) / 2);
   }
+  if (x11_shared_colours()) {
+    Colormap shared = DefaultColormap(d, _xwin.screen);
+    for (Window w : {_xwin.wm_window, _xwin.window, _xwin.fs_window})
+      if (w != None)
+        XSetWindowColormap(d, w, shared);
+    XInstallColormap(d, shared);
+  }
   XUNLOCK();
+}
+
+// An 8-bit desktop has one table of 256 colours for every program, and a
+// VNC server of depth 8, or a screenshot, shows the screen through it. The
+// library gives the game a table of its own, right only while it is
+// installed and wrong for everything else meanwhile; the game takes its
+// colours from the shared table instead.
+bool x11_shared_colours() {
+  return _xwin.visual != nullptr && _xwin.visual->c_class == PseudoColor &&
+         _xwin.window_depth == 8;
+}
+
+int x11_shared_pixel(int r, int g, int b) {
+  Display *d = _xwin.display;
+  Colormap shared = DefaultColormap(d, _xwin.screen);
+  XColor want{};
+  want.red = static_cast<unsigned short>(r * 257);
+  want.green = static_cast<unsigned short>(g * 257);
+  want.blue = static_cast<unsigned short>(b * 257);
+  want.flags = DoRed | DoGreen | DoBlue;
+  XLOCK();
+  Status got = XAllocColor(d, shared, &want);
+  // A table full of other programs' colours: the nearest one in it.
+  XColor cells[256];
+  int n = got ? 0 : MIN(256, _xwin.visual->map_entries);
+  for (int i = 0; i < n; i++)
+    cells[i].pixel = static_cast<unsigned long>(i);
+  if (n > 0)
+    XQueryColors(d, shared, cells, n);
+  XUNLOCK();
+  long best = -1;
+  for (int i = 0; i < n; i++) {
+    long dr = cells[i].red / 257 - r, dg = cells[i].green / 257 - g,
+         db = cells[i].blue / 257 - b;
+    long dist = dr * dr + dg * dg + db * db;
+    if (best < 0 || dist < best) {
+      best = dist;
+      want.pixel = cells[i].pixel;
+    }
+  }
+  return static_cast<int>(want.pixel);
 }
