@@ -11,6 +11,11 @@
 #include <cstdlib>
 #include <ctime>
 
+#ifdef ALLEGRO_WINDOWS
+#include <string>
+#include <winalleg.h>
+#endif
+
 namespace {
 
 // What the player or the system asked for: nothing yet, the close button,
@@ -99,6 +104,24 @@ void platform_install_keyboard_and_timer() {
 
 void platform_seed_random() { srand(static_cast<unsigned>(time(nullptr))); }
 
+#ifdef ALLEGRO_WINDOWS
+void platform_message(const char *text) {
+  // The texts are UTF-8, a folder's name in them in any script: the
+  // wide-character box shows them as written, where the library's would
+  // take each byte for a character.
+  int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], n);
+  // Under Wine the library's shut-down after a box over its window could
+  // hang for half a minute. The program ends after every message, so the
+  // mode is closed first, as the shut-down would close it, and the box
+  // stands on its own.
+  if (gfx_driver != nullptr)
+    set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+  MessageBoxW(nullptr, wide.c_str(), L"ZARN", MB_OK | MB_SETFOREGROUND);
+}
+#else
 void platform_message(const char *text) { allegro_message("%s", text); }
+#endif
 
 void platform_shut_down() { allegro_exit(); }
