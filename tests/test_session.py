@@ -127,7 +127,7 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
     def seen_through_the_shared_colours(win):
         # As a VNC server of depth 8 shows it; the window is centred, as full screen's picture is.
         win.find(full=True)
-        assert win.grab() == title
+        assert win.keep("title") == title
 
     def stall(win):  # in play, stopped for 3 s as by a suspend, and continued
         time.sleep(1)
@@ -277,6 +277,7 @@ def test_session_a_raised_best_score_survives_two_signals_a_destroyed_window_and
                     wins[-1].press(name, hold=0.08, settle=0.05)
             for win in wins:
                 win.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 60, "the game over")
+                win.keep("game_over")
                 win.press("x")  # not a menu key
                 win.wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
             for win, end in zip(wins, ends):
