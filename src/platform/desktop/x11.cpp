@@ -71,7 +71,8 @@ int on_x_error(Display *display, XErrorEvent *e) {
   end_game(line);
 }
 
-// The middle of the game's window once a mode shows it, else the pointer.
+// The middle of the game's window once a mode shows it, else the pointer;
+// left as it was where the server cannot say.
 void game_point(Display *d, bool window_shown, int *x, int *y) {
   Window root = DefaultRootWindow(d), child;
   if (window_shown) {
@@ -82,8 +83,7 @@ void game_point(Display *d, bool window_shown, int *x, int *y) {
   Window r;
   int wx, wy;
   unsigned mask;
-  if (!XQueryPointer(d, root, &r, &child, x, y, &wx, &wy, &mask))
-    *x = *y = 0;
+  XQueryPointer(d, root, &r, &child, x, y, &wx, &wy, &mask);
 }
 
 } // namespace
@@ -138,7 +138,7 @@ bool x11_monitor(bool window_shown, Area *out) {
       !XRRQueryVersion(d, &major, &minor) || major * 100 + minor < 105)
     return false;
   XLOCK();
-  int x, y, n = 0;
+  int x = 0, y = 0, n = 0;
   game_point(d, window_shown, &x, &y);
   XRRMonitorInfo *m = XRRGetMonitors(d, DefaultRootWindow(d), True, &n);
   XUNLOCK();
