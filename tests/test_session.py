@@ -9,11 +9,12 @@ import subprocess
 import tempfile
 import time
 
-from xwindow import (Window, number_at, play_to_first_handover, shows_text, traced,
+from xwindow import (Window, number_at, play_to_first_handover, set_monitors, shows_text, traced,
                      xserver)
-from zarn_test import scratch
+from zarn_test import BUILD, scratch
 
 TSAN = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "build-tsan", "zarn"))
+ZARN = os.path.join(BUILD, "zarn")
 
 # A best score of 2570 from an earlier session: both its 0A bytes stored as
 # 0D 0A, and a stray byte after the value that the next save must drop.
@@ -41,12 +42,12 @@ def cpu_share(win, seconds=4):
     return (cpu() - before) / os.sysconf("SC_CLK_TCK") / (time.monotonic() - t0)
 
 
-def full_screen_title(win, title):
-    """The title 4 times enlarged in the middle of the 1920x1080 screen (grab
-    checks the blocks), black around it."""
+def full_screen_title(win, title, size=(1920, 1080), k=4):
+    """The title k times enlarged in the middle of the screen or monitor of
+    that size (grab checks the blocks), black around it."""
     img = win.keep("title")
-    assert win.size == (1920, 1080) and win.k == 4 and img == title, win.size
-    assert win.screen.count(0) - 16 * img.count(0) == len(win.screen) - 16 * len(img), "not black around"
+    assert (win.size, win.k) == (size, k) and img == title, (win.size, win.k)
+    assert win.screen.count(0) - k * k * img.count(0) == len(win.screen) - k * k * len(img), "not black around"
 
 
 def press_across_focus_loss(win, name):
@@ -59,7 +60,7 @@ def press_across_focus_loss(win, name):
                     "sleep", "0.3"], env=win.env, check=True)
 
 
-def test_session_window_play_instructions_quit_then_close_button_signals():
+def test_session_window_play_instructions_quit():
     folder = scratch(hiscore=EARLIER)
     path = os.path.join(folder, "hiscore.zrn")
     title = traced(tuple(TO_TITLE))["title"]
@@ -99,35 +100,73 @@ def test_session_window_play_instructions_quit_then_close_button_signals():
             win.kill()
         assert open(path, "rb").read() == SAVED
 
-    # The close button quits as QUIT does (at the prompt nothing is read yet);
-    # a signal keeps the file unless the run raised the best score. A desktop
-    # too small for a window twice the picture's size: k is 1. The last run is
-    # the real program, timer and all, under ThreadSanitizer.
-    timing = os.path.join(folder, "timing.txt")
-    with xserver("600x400") as env:
+        # In an IPC namespace of its own, as in a container, the display cannot
+        # reach the game's shared memory: it plays without. Its window destroyed
+        # by another program in play ends it as the display's loss does.
+        win = Window(env, folder, "own_ipc", command=["unshare", "--ipc", ZARN])
+        try:
+            win.press("2")
+            assert win.keep("title") == title
+            win.press("Return")
+            destroyed = time.monotonic()
+            subprocess.run(["xdotool", "windowclose", win.wid], env=env, check=True)
+            code, err = win.finish()
+        finally:
+            win.kill()
+        assert code == 1 and "window on the display" in err and time.monotonic() - destroyed < 2.5, (code, err)
+
+
+def test_session_close_button_and_signals_on_an_8_bit_desktop():
+    """The close button quits as QUIT does (at the prompt nothing is read
+    yet); a signal keeps the file unless the run raised the best score. The
+    desktop is too small for a window twice the picture's size: k is 1."""
+    folder = scratch()
+    path, timing = os.path.join(folder, "hiscore.zrn"), os.path.join(folder, "timing.txt")
+    title = traced(tuple(TO_TITLE))["title"]
+
+    def seen_through_the_shared_colours(win):
+        # As a VNC server of depth 8 shows it; the window is centred, as full screen's picture is.
+        win.find(full=True)
+        assert win.keep("title") == title
+
+    def stall(win):  # in play, stopped for 3 s as by a suspend, and continued
+        time.sleep(1)
+        win.proc.send_signal(signal.SIGSTOP)
+        time.sleep(3)
+        win.proc.send_signal(signal.SIGCONT)
+        time.sleep(1)
+
+    with xserver("600x400", depth=8) as env:
         env = dict(env, ZARN_TIMING=timing, TSAN_OPTIONS="halt_on_error=0 exitcode=66 second_deadlock_stack=1")
-        for n, (keys, end, want_code, want) in enumerate([
-                ([], "close", 0, None), (["2"], "close", 0, SAVED), (["2", "Return"], "close", 0, SAVED),
-                ([], signal.SIGINT, 130, None), (["2"], signal.SIGHUP, 129, None),
-                (["2", "Return", "Down", "Left", "Up", "Right"], signal.SIGTERM, 143, None)]):
+        # The last run is the real program, timer and all, under ThreadSanitizer.
+        for n, (keys, then, end, want_code, want) in enumerate([
+                ([], None, "close", 0, EARLIER), (["2"], seen_through_the_shared_colours, "close", 0, SAVED),
+                (["2", "Return"], None, "close", 0, SAVED), ([], None, signal.SIGINT, 130, EARLIER),
+                (["2"], None, signal.SIGHUP, 129, EARLIER),
+                (["2", "Return", "Down", "Left", "Up", "Right"], stall, signal.SIGTERM, 143, EARLIER)]):
             open(path, "wb").write(EARLIER)
             os.utime(path, (1e9, 1e9))
-            win = Window(env, folder, f"quit_{n}", command=[TSAN] if n == 5 else None)
+            win = Window(env, folder, f"quit_{n}", command=[TSAN] if then is stall else None)
             try:
                 win.wait_for(lambda img: shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB))
                 assert win.size == (320, 240), win.size
                 for k in keys:
                     win.press(k)
-                time.sleep(2 if n == 5 else 0)
+                if then:
+                    then(win)
                 win.close() if end == "close" else win.proc.send_signal(end)
                 code, err = win.finish()
             finally:
                 win.kill()
             assert "ThreadSanitizer" not in err and code == want_code, (n, code, err[-3000:])
-            assert open(path, "rb").read() == (want or EARLIER) and (want or os.stat(path).st_mtime == 1e9), n
-    # The game loop really ran on the real timer: about 50 ticks a second.
-    ticks = [int(t) for t in open(timing).read().split("\n")[3].split()[1:]]
-    assert ticks[0] > 150 and 45 < (ticks[0] - 1) / (ticks[2] - ticks[1]) * 1e9 < 55, ticks
+            assert open(path, "rb").read() == want and (os.stat(path).st_mtime == 1e9) == (want == EARLIER), n
+    # About 50 ticks a second from the real timer, and after the stall at most
+    # one pending tick, though the library's timer calls back for every tick
+    # it missed.
+    t = {l.split()[0]: [int(v) for v in l.split()[1:]] for l in open(timing)}
+    (ticks, first, last), (handed, since, until) = t["ticks"], t["timer"]
+    assert ticks > 150 and 45 < (ticks - 1) / ((last - first) / 1e9 - 3) < 55, t
+    assert handed <= ((until - since) / 1e9 - 3) * 50 + 3, t
 
 
 # No server setting found makes the X11 window fail while autodetection
@@ -148,7 +187,7 @@ int set_gfx_mode(int card, int w, int h, int v_w, int v_h) {
 """
 
 
-def test_session_full_screen_at_the_desktop_size_and_the_display_lost():
+def test_session_full_screen_at_the_desktop_size():
     shim = tempfile.mkdtemp(prefix="zarn-shim-")
     with open(os.path.join(shim, "nowin.c"), "w") as f:
         f.write(NO_WINDOW)
@@ -192,20 +231,72 @@ def test_session_full_screen_at_the_desktop_size_and_the_display_lost():
         assert code == 0 and max(shares) < 0.05, (code, shares, err)
         assert open(path, "rb").read() == SAVED
 
-        # A best score of -1, which any game over raises; a game at level 16
-        # lost, and the server gone on the title: the raised score is saved.
-        open(path, "wb").write(b"\xff\xff\xff\xff")
-        win = Window(env, folder, "display_lost")
+
+def test_session_monitors():
+    """Side by side, a laptop beside a monitor, a square one: the window is
+    scaled for the monitor under the pointer and shown on it; full screen
+    covers that monitor alone, the picture as large as fits in its middle."""
+    title = traced(tuple(TO_TITLE))["title"]
+    with xserver("3840x1080") as env:
+        # (the monitors, the pointer's one, the window's size there, full
+        # screen's scale); a square monitor's window keeps to 90 % of its width.
+        for name, monitors, on, size, k in [
+                ("side_by_side", [(0, 0, 1920, 1080), (1920, 0, 1920, 1080)], 1, (960, 720), 4),
+                ("laptop_beside", [(0, 0, 1366, 768), (1366, 0, 1920, 1080)], 0, (640, 480), 3),
+                ("square", [(0, 0, 1024, 1024)], 0, (640, 480), 3)]:
+            set_monitors(env, *monitors)
+            x, y, w, h = monitors[on]
+            subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2)], env=env, check=True)
+            win = Window(env, scratch(), f"monitors_{name}")
+            try:
+                win.wait_for(lambda img: shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB))
+                assert win.size == size, win.size
+                win.press("1", settle=1.0)  # on the window's monitor
+                win.find(full=monitors[on])
+                full_screen_title(win, title, (w, h), k)
+                win.close()
+                assert win.finish()[0] == 0
+            finally:
+                win.kill()
+
+
+def test_session_a_raised_best_score_survives_two_signals_a_destroyed_window_and_a_lost_display():
+    """Four games, one on each of four monitors, started at level 16 one after
+    the other over a best score of -1, which any game over raises; back on
+    the title, each is ended another way."""
+    ends = [(signal.SIGHUP, signal.SIGHUP), (signal.SIGTERM, signal.SIGHUP), "window", "display"]
+    with xserver("3840x1080") as env:
+        set_monitors(env, *[(960 * i, 0, 960, 1080) for i in range(4)])
+        wins = []
         try:
-            win.press("2")
-            for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:
-                win.press(name, hold=0.08, settle=0.05)
-            win.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 40, "the game over")
-            win.press("x")  # not a menu key
-            win.wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
-            os.kill(int(env["XVFB_PID"]), signal.SIGKILL)
-            code, err = win.finish()
+            for i in range(4):
+                subprocess.run(["xdotool", "mousemove", str(960 * i + 480), "540"], env=env, check=True)
+                wins.append(Window(env, scratch(hiscore=b"\xff\xff\xff\xff"), f"raised_{i}"))
+                wins[-1].press("2")
+                for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:
+                    wins[-1].press(name, hold=0.08, settle=0.05)
+            for win in wins:
+                win.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 60, "the game over")
+                win.keep("game_over")
+                win.press("x")  # not a menu key
+                win.wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
+            for win, end in zip(wins, ends):
+                began = time.monotonic()
+                if end == "window":
+                    subprocess.run(["xdotool", "windowclose", win.wid], env=env, check=True)
+                elif end == "display":
+                    os.kill(int(env["XVFB_PID"]), signal.SIGKILL)
+                else:  # a terminal closed, or a session's end: the second 2 ms after the first
+                    win.proc.send_signal(end[0])
+                    time.sleep(0.002)
+                    win.proc.send_signal(end[1])
+                code, err = win.finish()
+                assert open(os.path.join(win.folder, "hiscore.zrn"), "rb").read() == bytes(4), end
+                if isinstance(end, tuple):
+                    assert code == 128 + end[0], (end, code, err[-300:])
+                else:  # one clear line, promptly
+                    said = {"window": "window on the display {} is gone", "display": "the display {} has gone"}[end]
+                    assert code == 1 and said.format(env["DISPLAY"]) in err and time.monotonic() - began < 2.5, err
         finally:
-            win.kill()
-    assert code == 1 and f"display {env['DISPLAY']} " in err, (code, err[-300:])
-    assert open(path, "rb").read() == bytes(4)
+            for win in wins:
+                win.kill()

@@ -6,6 +6,7 @@ import contextlib
 import ctypes
 import functools
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -36,13 +37,13 @@ def start_game(folder, env):
 
 
 @contextlib.contextmanager
-def xserver(size="1024x768"):
+def xserver(size="1024x768", depth=24):
     """An Xvfb of our own, and an environment whose programs reach it. Without
     xmessage on the path an error lands on stderr instead of in a box that
-    waits for a click."""
+    waits for a click. It keeps its monitors when the last client leaves."""
     n = next((n for n in DISPLAYS if not os.path.exists(f"/tmp/.X{n}-lock")), None)
     assert n is not None, "every display number of ours is taken"
-    proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", size + "x24", "-nolisten", "tcp"],
+    proc = subprocess.Popen(["Xvfb", f":{n}", "-noreset", "-screen", "0", f"{size}x{depth}", "-nolisten", "tcp"],
                             stderr=subprocess.DEVNULL)
     try:
         for _ in range(100):
@@ -59,6 +60,16 @@ def xserver(size="1024x768"):
                 for path in (f"/tmp/.X11-unix/X{n}", f"/tmp/.X{n}-lock"):
                     with contextlib.suppress(FileNotFoundError):
                         os.remove(path)
+
+
+def set_monitors(env, *monitors):
+    """Monitors (x, y, w, h) on the one X screen, as desktops of several have
+    them, in place of those set before."""
+    listed = subprocess.run(["xrandr", "--listmonitors"], env=env, capture_output=True, text=True).stdout
+    for name in re.findall(r"^ *\d+: (\w+) ", listed, re.M):  # not Xvfb's own, "+screen"
+        subprocess.run(["xrandr", "--delmonitor", name], env=env, check=True)
+    for i, (x, y, w, h) in enumerate(monitors):
+        subprocess.run(["xrandr", "--setmonitor", f"M{i}", f"{w}/{w}x{h}/{h}+{x}+{y}", "none"], env=env, check=True)
 
 
 @functools.lru_cache(None)
@@ -141,6 +152,7 @@ class Window:
         """The game started in folder by start_game, or by command there;
         its screenshots are kept in ARTEFACTS/run."""
         self.env, self.folder, self.run, self.kept = env, folder, run, 0
+        self.others = self.windows()  # other games' windows, or Wine's
         env = dict(env, LD_PRELOAD=preload) if preload else env
         self.proc = (subprocess.Popen(command, cwd=folder, env=env, stdout=subprocess.PIPE,
                                       stderr=subprocess.PIPE) if command else start_game(folder, env))
@@ -151,30 +163,30 @@ class Window:
 
     def find(self, full=False):
         """The game's picture: its own window, or in full screen the middle
-        of the screen, where an unnamed desktop-sized window shows it."""
-        self.full = full
+        of the screen, or of the monitor (x, y, w, h) given, where an unnamed
+        window of its size shows it."""
+        self.full, self.crop = full, ["-crop", "{2}x{3}+{0}+{1}".format(*full)] if isinstance(full, tuple) else []
         if full:
             self.wid = "root"
             return
-        # A window that goes away while xdotool looks (Wine makes and drops
-        # some at start) ends its search with an error: look again.
         end = time.time() + 60
-        while True:
-            found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^ZARN$"],
-                                   env=self.env, capture_output=True, text=True, timeout=60)
-            if found.returncode == 0:
-                break
-            if time.time() > end:
-                raise subprocess.CalledProcessError(found.returncode, found.args, found.stdout, found.stderr)
-            time.sleep(0.2)
-        self.wid = found.stdout.split()[-1]
+        while not (new := self.windows() - self.others):
+            assert time.time() < end, f"{self.run}: no window"
+            time.sleep(0.1)
+        self.wid = max(new, key=int)
+
+    def windows(self):
+        # A window that goes away while xdotool looks (Wine makes and drops
+        # some at start) ends its search with an error: the next look tells.
+        return set(subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^ZARN$"], env=self.env,
+                                  capture_output=True, text=True, timeout=60).stdout.split())
 
     def grab(self):
         """The game's 320x240 picture, shown k times enlarged: the window
         holds it whole, full screen centred. Every k x k block must be of
         one colour."""
         for _ in range(50):  # a new window may not be mapped yet
-            ppm = subprocess.run(["import", "-window", self.wid, "-depth", "8", "ppm:-"],
+            ppm = subprocess.run(["import", "-window", self.wid, *self.crop, "-depth", "8", "ppm:-"],
                                  env=self.env, capture_output=True).stdout
             if ppm:
                 break
@@ -207,7 +219,7 @@ class Window:
         """The window as it is now, kept as an artefact; its picture returned."""
         self.kept += 1
         img = self.grab()
-        subprocess.run(["import", "-window", self.wid, os.path.join(self.dir, f"{self.kept:02}_{name}.png")],
+        subprocess.run(["import", "-window", self.wid, *self.crop, os.path.join(self.dir, f"{self.kept:02}_{name}.png")],
                        env=self.env, check=True)
         return img
 

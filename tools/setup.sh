@@ -15,9 +15,9 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 # The game needs only these; the rest are for the tests and the checks.
-game_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev)
+game_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev libxrandr-dev)
 packages=("${game_packages[@]}" libgtest-dev python3
-          xvfb xdotool imagemagick x11-utils sox clang-format
+          xvfb xdotool imagemagick x11-utils x11-xserver-utils sox clang-format
           desktop-file-utils appstream dpkg-dev groff-base
           valgrind clang-14 libclang-rt-14-dev libbenchmark-dev)
 if [ "${1:-}" = --packages ]; then

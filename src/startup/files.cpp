@@ -210,6 +210,18 @@ const char *link_target(const char *path, char *out, size_t size) {
 }
 
 void path_in_current_folder(const char *name, char *out, size_t size) {
+#ifdef _WIN32
+  // In UTF-8 for the message box, with Windows' own separator: the ANSI
+  // getcwd turns a folder's name in another script into question marks.
+  wchar_t wide[PATH_MAX];
+  char utf8[3 * PATH_MAX];
+  if (_wgetcwd(wide, PATH_MAX) != nullptr &&
+      WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr,
+                          nullptr) > 0) {
+    snprintf(out, size, "%s\\%s", utf8, name);
+    return;
+  }
+#endif
   char cwd[PATH_MAX];
   if (getcwd(cwd, sizeof cwd) != nullptr)
     snprintf(out, size, "%s/%s", cwd, name);

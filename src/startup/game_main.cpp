@@ -104,8 +104,12 @@ int game_main(int argc, char **argv) {
   char lost[HISCORE_WHY_SIZE];
   int saved = code == 0 ? save_hiscore(hiscore, lost, sizeof lost)
                         : save_hiscore_if_raised(hiscore, lost, sizeof lost);
-  if (saved != 0)
+  if (saved != 0) {
+    // The terminal gets the text whole: a message box may not show every
+    // path (xmessage shows UTF-8 as Latin-1 and cuts long lines).
+    fprintf(stderr, "zarn: %s", lost);
     platform_message(lost);
+  }
   shut_down();
   if (code != 0)
     fprintf(stderr, "zarn: ended by signal %d\n", code - 128);

@@ -7,6 +7,11 @@
 
 #include "platform/platform.h"
 
+// A rectangle of the desktop, in its pixels: a monitor.
+struct Area {
+  int x, y, w, h;
+};
+
 // present.cpp: called after every mode set, with the whole-number scale the
 // mode was made for. The screen is cleared and the next frame drawn whole,
 // centred. 0 on success.
@@ -15,12 +20,44 @@ int start_showing(int scale);
 // system.cpp: the close button's request, set on the library's own thread.
 void request_close();
 
-// timing.cpp: the measurements of tools/bench.sh, off unless ZARN_TIMING
-// names a file; when off each costs one untaken branch.
+// timing.cpp: the monotonic clock, in nanoseconds.
+long long clock_ns();
+// The measurements of tools/bench.sh, off unless ZARN_TIMING names a file;
+// when off each costs one untaken branch.
 void timing_start();
 void timing_note_pass(LoopId loop);
+// A tick the timer handed to the game; called on the timer's thread.
+void timing_note_tick();
 // The clock for one present step, or 0 when nothing is measured.
 long long timing_present_begin();
 void timing_present_end(long long begin);
+
+#ifdef ALLEGRO_WITH_XWINDOWS
+// x11.cpp. Xlib's error handlers: a lost display or a refused request ends
+// the game at once, keeping a raised best score; refused shared memory only
+// makes the library go without it.
+void watch_x_errors();
+// A window destroyed by another program (xdotool's windowclose, a window
+// manager's kill) shows only as an error on the next request that names
+// it, and a still title sends none: called on every pass, this asks about
+// the window once a second.
+void x11_check_window();
+// True once after a mode was set while the display refused shared memory:
+// that mode shows nothing, and set again it uses none.
+bool x11_shared_memory_refused();
+// The monitor the game is on: the one holding the middle of its window once
+// a mode shows it, else the one under the pointer. False without RandR 1.5,
+// where the whole screen is the one monitor.
+bool x11_monitor(bool window_shown, Area *out);
+// Before a window of w x h is shown: centred on the monitor.
+void x11_place_window(Area monitor, int w, int h);
+// After every mode set: full screen covers the monitor and nothing else, and
+// an 8-bit desktop's windows take the colours every program shares.
+void x11_after_mode(Area monitor);
+// Whether an 8-bit screen shows the shared table's colours, and the pixel of
+// that table nearest a colour (8-bit components).
+bool x11_shared_colours();
+int x11_shared_pixel(int r, int g, int b);
+#endif
 
 #endif

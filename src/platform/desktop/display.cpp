@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The display modes of the real machine, by the role start-up asks for. Each
-// role is tried first at the desktop's own size and colour depth (the
-// picture enlarged a whole number of times), then as the 320x240 8-bit mode
-// it always was. Asking for the desktop's size means full screen never
-// switches the monitor's video mode; asking for its depth means the driver
-// only copies.
+// role is tried first at the size of the monitor the game is on and the
+// desktop's colour depth (the picture enlarged a whole number of times),
+// then as the 320x240 8-bit mode it always was. Asking for the monitor's own
+// size means full screen never switches its video mode; asking for the
+// desktop's depth means the driver only copies.
 #include "platform/desktop/desktop.h"
 
 namespace {
@@ -55,34 +55,60 @@ void read_desktop() {
     desktop_depth = 0;
 }
 
-// A window at most 90 % of the desktop's width and 85 % of its height leaves
+// The monitor the game is on; elsewhere than on X11 the desktop is one.
+Area game_monitor() {
+  Area m = {0, 0, desktop_w, desktop_h};
+#ifdef ALLEGRO_WITH_XWINDOWS
+  x11_monitor(gfx_driver != nullptr, &m);
+#endif
+  return m;
+}
+
+// A window at most 90 % of the monitor's width and 85 % of its height leaves
 // room for panels and a title bar; full screen takes whatever fits.
-int scale_for(GfxRole role) {
-  int k = is_window(role) ? MIN(9 * desktop_w / (10 * FRAME_W),
-                                85 * desktop_h / (100 * FRAME_H))
-                          : MIN(desktop_w / FRAME_W, desktop_h / FRAME_H);
+int scale_for(bool window, Area m) {
+  int k = window ? MIN(9 * m.w / (10 * FRAME_W), 85 * m.h / (100 * FRAME_H))
+                 : MIN(m.w / FRAME_W, m.h / FRAME_H);
   return MAX(k, 1);
+}
+
+int set_mode(const ModeTry &m) {
+  set_color_depth(m.depth);
+  int failed = set_gfx_mode(m.driver, m.w, m.h, 0, 0);
+#ifdef ALLEGRO_WITH_XWINDOWS
+  // A display that cannot reach the game's shared memory refuses it only
+  // once the mode is up, which then shows nothing; set again, it uses none.
+  if (failed == 0 && x11_shared_memory_refused())
+    failed = set_gfx_mode(m.driver, m.w, m.h, 0, 0);
+#endif
+  // The game's buffer and pack stay 8-bit whatever the screen is.
+  set_color_depth(8);
+  return failed;
 }
 
 } // namespace
 
 int platform_set_gfx_mode(GfxRole role) {
   read_desktop();
-  int k = scale_for(role);
-  int driver = role_driver(role);
   bool window = is_window(role);
-  ModeTry tries[2] = {{driver, window ? FRAME_W * k : desktop_w,
-                       window ? FRAME_H * k : desktop_h, desktop_depth, k},
+  Area monitor = game_monitor();
+  int k = scale_for(window, monitor);
+  int driver = role_driver(role);
+  ModeTry tries[2] = {{driver, window ? FRAME_W * k : monitor.w,
+                       window ? FRAME_H * k : monitor.h, desktop_depth, k},
                       {driver, FRAME_W, FRAME_H, 8, 1}};
   for (const ModeTry &m : tries) {
     if (m.depth == 0 || m.w < FRAME_W * m.scale || m.h < FRAME_H * m.scale)
       continue;
-    set_color_depth(m.depth);
-    int failed = set_gfx_mode(m.driver, m.w, m.h, 0, 0);
-    // The game's buffer and pack stay 8-bit whatever the screen is.
-    set_color_depth(8);
-    if (failed != 0)
+#ifdef ALLEGRO_WITH_XWINDOWS
+    if (window)
+      x11_place_window(monitor, m.w, m.h);
+#endif
+    if (set_mode(m) != 0)
       continue;
+#ifdef ALLEGRO_WITH_XWINDOWS
+    x11_after_mode(monitor);
+#endif
     if (start_showing(m.scale) != 0)
       continue;
     set_window_title("ZARN");

@@ -33,12 +33,32 @@ uint16_t lut16[256];
 Rgb24 lut24[256];
 uint32_t lut32[256];
 
+// Whether an 8-bit screen's pixels are the palette's own indices: the
+// library then shows them in the palette's colours.
+bool screen_takes_indices() {
+#ifdef ALLEGRO_WITH_XWINDOWS
+  return !x11_shared_colours();
+#else
+  return true;
+#endif
+}
+
+// The pixel that shows palette entry i, of the colour r, g, b (8 bits each).
+int screen_pixel(int depth, int i, int r, int g, int b) {
+  if (depth != 8)
+    return makecol_depth(depth, r, g, b);
+#ifdef ALLEGRO_WITH_XWINDOWS
+  if (x11_shared_colours())
+    return x11_shared_pixel(r, g, b);
+#endif
+  return i;
+}
+
 void build_lookup(int depth) {
   for (int i = 0; i < 256; i++) {
     const RGB &p = shown.palette[i];
-    int c = depth == 8 ? i
-                       : makecol_depth(depth, palette_widen(p.r),
-                                       palette_widen(p.g), palette_widen(p.b));
+    int c = screen_pixel(depth, i, palette_widen(p.r), palette_widen(p.g),
+                         palette_widen(p.b));
     lut8[i] = static_cast<unsigned char>(c);
     lut16[i] = static_cast<uint16_t>(c);
     lut24[i] = {{static_cast<unsigned char>(c),
@@ -118,11 +138,12 @@ int start_showing(int scale) {
   shown.x = (SCREEN_W - FRAME_W * scale) / 2;
   shown.y = (SCREEN_H - FRAME_H * scale) / 2;
   shown.valid = false;
-  clear_to_color(screen, 0);
-  if (scale == 1 && bitmap_color_depth(screen) == 8)
+  int depth = bitmap_color_depth(screen);
+  // Black, entry 0 of both the game's palettes.
+  clear_to_color(screen, screen_pixel(depth, 0, 0, 0, 0));
+  if (scale == 1 && depth == 8 && screen_takes_indices())
     return 0;
-  shown.big = create_bitmap_ex(bitmap_color_depth(screen), FRAME_W * scale,
-                               FRAME_H * scale);
+  shown.big = create_bitmap_ex(depth, FRAME_W * scale, FRAME_H * scale);
   return shown.big != nullptr ? 0 : -1;
 }
 

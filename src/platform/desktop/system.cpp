@@ -11,43 +11,43 @@
 #include <cstdlib>
 #include <ctime>
 
-#ifdef ALLEGRO_WITH_XWINDOWS
-#include <X11/Xlib.h>
+#ifdef ALLEGRO_WINDOWS
+#include <string>
+#include <winalleg.h>
 #endif
 
 namespace {
 
 // What the player or the system asked for: nothing yet, the close button,
-// or the number of the signal that asks the program to end.
+// or the number of the first signal that asked the program to end.
 enum { QUIT_NONE = -1, QUIT_CLOSE = 0 };
 std::atomic<int> quit_request{QUIT_NONE};
+std::atomic<int> signals_seen{0};
+std::atomic<long long> first_signal_ms{0};
 
 void on_signal(int n) {
-  // A second signal finds the program deaf to the first: end it now.
-  if (quit_request.load() > 0)
-    std::_Exit(128 + n);
-  quit_request.store(n);
+  // Closing a terminal sends two signals (the shell's, then the kernel's
+  // 2 ms later), and a session's end sends SIGTERM and then SIGHUP: a repeat
+  // while the program ends must not cut its save short. A program that no
+  // longer answers still ends: at a third signal, or at one more once a few
+  // seconds have passed since the first.
+  long long now = clock_ns() / 1000000;
+  int seen = signals_seen.fetch_add(1);
+  if (seen == 0) {
+    first_signal_ms.store(now);
+    quit_request.store(n);
+    return;
+  }
+  if (seen >= 2 || now - first_signal_ms.load() >= 3000)
+    std::_Exit(128 + quit_request.load());
 }
-
-void (*display_lost_save)();
-
-#ifdef ALLEGRO_WITH_XWINDOWS
-// Xlib calls this when the server has gone, most often on the library's own
-// X thread while the main thread goes on drawing; returning, or Xlib's own
-// exit, would run the library's shut-down under the main thread's feet and
-// abort. The program ends here instead, keeping only the best score.
-int on_display_lost(Display *display) {
-  fprintf(stderr, "zarn: the display %s has gone away; the game ends\n",
-          DisplayString(display));
-  if (display_lost_save != nullptr)
-    display_lost_save();
-  std::_Exit(1);
-}
-#endif
 
 } // namespace
 
-void request_close() { quit_request.store(QUIT_CLOSE); }
+void request_close() {
+  int none = QUIT_NONE;
+  quit_request.compare_exchange_strong(none, QUIT_CLOSE);
+}
 
 bool platform_quit_requested() { return quit_request.load() != QUIT_NONE; }
 
@@ -56,7 +56,10 @@ int platform_quit_exit_value() {
   return n > 0 ? 128 + n : 0;
 }
 
-void platform_on_display_lost(void (*save)()) { display_lost_save = save; }
+#ifndef ALLEGRO_WITH_XWINDOWS
+// Only an X display goes away under a running program.
+void platform_on_display_lost(void (*)()) {}
+#endif
 
 int platform_install_system(char *why, int why_size) {
   timing_start();
@@ -77,7 +80,7 @@ int platform_install_system(char *why, int why_size) {
     signal(SIGHUP, on_signal);
 #endif
 #ifdef ALLEGRO_WITH_XWINDOWS
-    XSetIOErrorHandler(on_display_lost);
+    watch_x_errors();
 #endif
     return 0;
   }
@@ -101,6 +104,24 @@ void platform_install_keyboard_and_timer() {
 
 void platform_seed_random() { srand(static_cast<unsigned>(time(nullptr))); }
 
+#ifdef ALLEGRO_WINDOWS
+void platform_message(const char *text) {
+  // The texts are UTF-8, a folder's name in them in any script: the
+  // wide-character box shows them as written, where the library's would
+  // take each byte for a character.
+  int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], n);
+  // Under Wine the library's shut-down after a box over its window could
+  // hang for half a minute. The program ends after every message, so the
+  // mode is closed first, as the shut-down would close it, and the box
+  // stands on its own.
+  if (gfx_driver != nullptr)
+    set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+  MessageBoxW(nullptr, wide.c_str(), L"ZARN", MB_OK | MB_SETFOREGROUND);
+}
+#else
 void platform_message(const char *text) { allegro_message("%s", text); }
+#endif
 
 void platform_shut_down() { allegro_exit(); }

@@ -42,8 +42,22 @@ std::atomic<int> *pending_tick;
 sem_t tick_sem;
 bool tick_sem_ready;
 
+// When the program was stopped (kill -STOP, a suspend, heavy swapping), the
+// library's timer makes up for every tick it missed by calling back to back,
+// and the loops would take several of them at once: barrels jump ahead, and
+// a waiting one may fall before the player sees it. A tick that comes less
+// than half a period after the last one taken is such a catch-up and is
+// dropped, as a tick that finds one pending is, so after a stall the game
+// goes on from one pending tick.
+long long last_tick_ns;
+
 void on_tick() {
+  long long now = clock_ns();
+  if (now - last_tick_ns < 10'000'000)
+    return;
+  last_tick_ns = now;
   game_tick_handler();
+  timing_note_tick();
   sem_post(&tick_sem);
 }
 
@@ -87,6 +101,9 @@ void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
 }
 
 void platform_wait_pass(LoopId loop) {
+#ifdef ALLEGRO_WITH_XWINDOWS
+  x11_check_window();
+#endif
   if (loop != LOOP_GAME) {
     timing_note_pass(loop);
     wait_between_passes();

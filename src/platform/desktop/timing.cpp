@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Measurement for tools/bench.sh: when the mode prompt first polled the keys
 // and when it last did (its answer), when the title screen was first on
-// screen, how many ticks the game loop took between its first and last, and
-// how long the present step took in play (frames, total, longest). Written
-// at exit, in nanoseconds of the monotonic clock.
+// screen, how many ticks the game loop took between its first and last, how
+// many the timer handed over between its first and last, and how long the
+// present step took in play (frames, total, longest). Written at exit, in
+// nanoseconds of the monotonic clock.
 #include "platform/desktop/desktop.h"
 
 #include <chrono>
@@ -19,13 +20,9 @@ struct Timing {
   long presents;
   long long present_total, present_max;
 } timing;
-
-long long now_ns() {
-  using namespace std::chrono;
-  return static_cast<long long>(
-      duration_cast<nanoseconds>(steady_clock::now().time_since_epoch())
-          .count());
-}
+// Written on the timer's thread.
+std::atomic<long> timer_ticks;
+std::atomic<long long> timer_first, timer_last;
 
 void write_timing() {
   FILE *f = fopen(timing_path, "w");
@@ -33,14 +30,22 @@ void write_timing() {
     return;
   fprintf(f,
           "prompt %lld\nanswer %lld\ntitle %lld\nticks %ld %lld %lld\n"
-          "present %ld %lld %lld\n",
+          "present %ld %lld %lld\ntimer %ld %lld %lld\n",
           timing.prompt, timing.answer, timing.title, timing.game_ticks,
           timing.first_tick, timing.last_tick, timing.presents,
-          timing.present_total, timing.present_max);
+          timing.present_total, timing.present_max, timer_ticks.load(),
+          timer_first.load(), timer_last.load());
   fclose(f);
 }
 
 } // namespace
+
+long long clock_ns() {
+  using namespace std::chrono;
+  return static_cast<long long>(
+      duration_cast<nanoseconds>(steady_clock::now().time_since_epoch())
+          .count());
+}
 
 void timing_start() {
   timing_path = getenv("ZARN_TIMING");
@@ -51,7 +56,7 @@ void timing_start() {
 void timing_note_pass(LoopId loop) {
   if (timing_path == nullptr)
     return;
-  long long now = now_ns();
+  long long now = clock_ns();
   if (loop == LOOP_PROMPT) {
     if (timing.prompt == 0)
       timing.prompt = now;
@@ -65,16 +70,25 @@ void timing_note_pass(LoopId loop) {
   }
 }
 
+void timing_note_tick() {
+  if (timing_path == nullptr)
+    return;
+  long long now = clock_ns();
+  if (timer_ticks.fetch_add(1) == 0)
+    timer_first.store(now);
+  timer_last.store(now);
+}
+
 // Only the present steps of play are timed: the title and the pages send
 // little, and would make the mean say nothing.
 long long timing_present_begin() {
-  return timing_path != nullptr && timing.game_ticks > 0 ? now_ns() : 0;
+  return timing_path != nullptr && timing.game_ticks > 0 ? clock_ns() : 0;
 }
 
 void timing_present_end(long long begin) {
   if (begin == 0)
     return;
-  long long t = now_ns() - begin;
+  long long t = clock_ns() - begin;
   timing.presents++;
   timing.present_total += t;
   if (t > timing.present_max)
