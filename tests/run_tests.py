@@ -44,7 +44,8 @@ def main():
     if word is None or word == "unit":
         for build, label in [(args[0], "unit")] + [(b, "unit-asan") for b in args[1:]]:
             run_unit(os.path.abspath(build), label, results)
-    sys.path.insert(0, HERE)
+    # The tests use the tools' drivers (tools/zarn_test.py, tools/xwindow.py).
+    sys.path[:0] = [HERE, os.path.join(HERE, "..", "tools")]
     for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
         try:
             tests = runpy.run_path(os.path.join(HERE, fname))

@@ -3,12 +3,9 @@
 as long as asked), and its checker's own teeth: a state it must refuse."""
 import copy
 import json
-import os
-import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tools"))
-import soak  # noqa: E402
-from zarn_test import TRACE_BUILD, Driver, good_bot  # noqa: E402
+import soak
+from zarn_test import TRACE_BUILD, Driver, good_bot
 
 
 def test_soak_50000_ticks_random_and_purposeful():

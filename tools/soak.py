@@ -21,11 +21,11 @@ import sys
 import tempfile
 import time
 
+import catalogue
+# These tables were written from the game's rules, not copied from its code.
+from zarn_test import LANE_X, LANE_Y, LEVELS, RUNG_Y, good_bot
+
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-sys.path.insert(0, os.path.join(TOP, "tests"))
-import catalogue  # noqa: E402
-# These tables were written from the game's design, not copied from its code.
-from zarn_test import LANE_X, LANE_Y, LEVELS, RUNG_Y, good_bot  # noqa: E402
 
 W, H = 320, 240
 START_GAME, STARTING_LEVEL, INSTRUCTIONS, QUIT = 1, 2, 3, 4

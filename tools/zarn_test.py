@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
-"""Shared helpers for the replay tests: zarn-trace on a script or a pipe in a
-scratch folder holding the built pack, pictures as rows of palette indices,
-the game's tables and the suite's good player."""
+"""zarn-trace driven from Python, for the tests and for the tools that play
+through it (soak, screenshots): a script or a pipe in a scratch folder holding
+the built pack, pictures as rows of palette indices, the game's tables and a
+good player."""
 import functools
 import json
 import os
@@ -52,8 +53,12 @@ def shot(folder, name):
     return read_bmp(os.path.join(folder, "shots", name + ".bmp"))
 
 
-def region(img, x, y, w, h):
-    return [row[x:x + w] for row in img[y:y + h]]
+def region(img, x, y, w, h, px=1):
+    """The w x h block at x, y as rows: of a picture given as rows, or of a
+    screen given as one run of px-byte pixels, 320 to a row."""
+    rows = ([img[(y + r) * 320 * px:(y + r + 1) * 320 * px] for r in range(h)]
+            if isinstance(img, bytes) else img[y:y + h])
+    return [row[px * x:px * (x + w)] for row in rows]
 
 
 @functools.lru_cache(None)
