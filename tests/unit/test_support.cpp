@@ -10,13 +10,21 @@
 
 // The one stand-in for the platform that the C++ harnesses link (the unit
 // tests, the tick benchmark and the pack fuzz target): silent, with no
-// display, sound or timer. They call the game's procedures directly.
+// display, sound or timer. They call the game's procedures directly. It
+// keeps the display modes asked for, and sets those test_failing_modes
+// leaves out.
+std::vector<GfxRole> test_mode_requests;
+unsigned test_failing_modes = ~0u;
+
 int platform_install_system(char *, int) { return 0; }
 void platform_install_keyboard_and_timer() {}
 void platform_seed_random() {}
 void platform_install_tick(void (*)(), std::atomic<int> *) {}
 int platform_install_sound(const char *) { return -1; }
-int platform_set_gfx_mode(GfxRole) { return -1; }
+int platform_set_gfx_mode(GfxRole role) {
+  test_mode_requests.push_back(role);
+  return (test_failing_modes >> role & 1) ? -1 : 0;
+}
 void platform_play_sample(SAMPLE *, int) {}
 void platform_stop_sample(SAMPLE *) {}
 void platform_message(const char *) {}

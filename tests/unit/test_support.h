@@ -6,8 +6,17 @@
 
 #include <allegro.h>
 
+#include <vector>
+
+#include "platform/platform.h"
+
 // Installs the library headless and loads and binds the pack, once, and
 // gives the game an off-screen buffer. False when the pack cannot be loaded.
 bool test_load_game_pack();
+
+// The stand-in platform's display: every mode asked for, in order, and a bit
+// (1 << role) for each role that fails; all fail unless a test says otherwise.
+extern std::vector<GfxRole> test_mode_requests;
+extern unsigned test_failing_modes;
 
 #endif
