@@ -119,8 +119,16 @@ def test_grab_hand_over_on_rung_2_and_travel():
 def test_level_clear_and_the_wrap_after_the_last_level():
     d = Driver(seed=1)
     d.start(14)
+    clock = set()
     for level, after in ((14, 15), (15, 0)):
-        d.run(good_bot, lambda s: s["clear_countdown"], 5000)
+        while not d.s["clear_countdown"]:
+            p, s = d.s, d.tick(good_bot(d.s))
+            # The bonus roll clock counts down on a playing tick with no item
+            # up and points since the last roll while at most 9 barrels are
+            # delivered: it stands on the tick of the tenth.
+            if not (p["bonus_type"] or s["bonus_type"] or p["game_over"]) and s["score"] != s["score_at_roll"]:
+                clock.add(s["delivered"])
+                assert s["bonus_roll_timer"] == p["bonus_roll_timer"] - (s["delivered"] <= 9), (p, s)
         p, s, at = d.prev, d.s, (d.s["ape_y"], d.s["ape_rung"])
         assert (s["level"], p["delivered"], s["delivered"], s["clear_countdown"], s["cheer_timer"]) == \
             (level, 9, 10, 200, 0) and not live(s) and s["carried"] == 0
@@ -135,6 +143,7 @@ def test_level_clear_and_the_wrap_after_the_last_level():
             assert (s["level"], s["delivered"]) == ((level, 10) if step < 200 else (after, 0))
             assert d.events == ([] if step < 200 else [{"sound": "play", "sample": 27, "loop": 1}])
         assert s["cur_params"] == LEVELS[after] and s["bonus_type"] == 0
+    assert {9, 10} <= clock, clock
     d.close()
 
 
