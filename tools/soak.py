@@ -170,7 +170,7 @@ def soak(ticks, seed=1, build=None):
     """Runs a soak in a scratch folder; returns the finished Soak."""
     build = os.path.abspath(build or os.path.join(TOP, "build"))
     run = Soak(ticks, seed)
-    d = Driver(seed=seed, program=os.path.join(build, "zarn-trace"),
+    d = Driver(seed=seed, command=[os.path.join(build, "zarn-trace")],
                folder=scratch(os.path.join(build, "zarn.dat")))
     try:
         run.run(d)

@@ -160,11 +160,11 @@ class Driver:
     the picture of that moment. (A program may also write its own lines and
     read what follows each.)"""
 
-    def __init__(self, *options, seed=1, folder=None, program=TRACE):
+    def __init__(self, *options, seed=1, folder=None, command=(TRACE,)):
         self.folder = folder or scratch()
         os.mkdir(os.path.join(self.folder, "shots"))
         self.err = open(os.path.join(self.folder, "stderr.txt"), "w")
-        self.proc = subprocess.Popen([program, "--seed", str(seed), "--shots", "shots", *options, "-"],
+        self.proc = subprocess.Popen([*command, "--seed", str(seed), "--shots", "shots", *options, "-"],
                                      cwd=self.folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=self.err, text=True, bufsize=1)
         self.s = None

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <initializer_list>
 #include <unistd.h>
 
 #include "core/game_state.h"
@@ -47,12 +46,6 @@ void use_accepted_pack() {
   textout_ex(canvas, static_cast<FONT *>(pack[OBJ_FONT].dat), "ZARN 0123", 0, 0,
              COL_TEXT, 0);
   set_palette(static_cast<RGB *>(pack[OBJ_PALETTE].dat));
-  bind_pack();
-  for (const SAMPLE *s :
-       {snd_start, snd_bonus_music, snd_music, snd_lost, snd_click,
-        snd_handover, snd_clear, snd_gameover, snd_bonus_get, snd_instr_music})
-    if (s->data == nullptr)
-      abort();
 }
 
 } // namespace
