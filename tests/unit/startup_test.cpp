@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Start-up: the font of the built pack as the game draws it, the pack check
-// on the fuzz target's damaged packs, and the display-mode prompt's requests.
+// Start-up: the pack check on the fuzz target's damaged packs, and the
+// display-mode prompt's requests.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,27 +12,6 @@
 #include "startup/display_mode.h"
 #include "startup/pack.h"
 #include "test_support.h"
-
-// Every printable character in one 8x8 cell: the numbers are printed at an
-// 8-pixel advance, a score past 9999 shows the glyph after '9', and the
-// texts use lower case and punctuation.
-TEST(Startup, FontDrawsEveryCharacterInItsCell) {
-  ASSERT_TRUE(test_load_game_pack());
-  EXPECT_EQ(text_height(game_font), 8);
-  BITMAP *cell = create_bitmap(8, 8);
-  for (int c = 32; c <= 126; c++) {
-    const char text[2] = {static_cast<char>(c), 0};
-    clear_to_color(cell, 0);
-    textout_ex(cell, game_font, text, 0, 0, COL_TEXT, 0);
-    int ink = 0;
-    for (int y = 0; y < 8; y++)
-      for (int x = 0; x < 8; x++)
-        ink += getpixel(cell, x, y) != 0;
-    EXPECT_EQ(text_length(game_font, text), 8) << "'" << text << "'";
-    EXPECT_EQ(ink > 0, c != ' ') << "'" << text << "'";
-  }
-  destroy_bitmap(cell);
-}
 
 // The fuzz target's committed packs, stored as the game stores its pack. All
 // but the smallest are damaged in a way the library's loader would not
