@@ -9,9 +9,8 @@ FALL = {43: 84, 87: 62, 122: 45, 157: 27, 191: 10}  # a lane's y: ticks of 2 pix
 
 
 def goto(d, rung):
-    while (d.s["ape_rung"], d.s["ape_y"]) != (rung, RUNG_Y[rung]):
-        standing = d.s["ape_y"] == RUNG_Y[d.s["ape_rung"]] and not d.s["key_latch"]
-        d.tick(toward(d.s["ape_rung"], rung) if standing else "")
+    d.run(lambda s: toward(s["ape_rung"], rung) if s["ape_y"] == RUNG_Y[s["ape_rung"]] and not s["key_latch"] else "",
+          lambda s: (s["ape_rung"], s["ape_y"]) == (rung, RUNG_Y[rung]), 400)
 
 
 def test_ape_climbs_and_reaches():
@@ -123,15 +122,17 @@ def test_level_clear_and_the_wrap_after_the_last_level():
     d = Driver(seed=1)
     d.start(14)
     clock = set()
+
+    def roll_clock(p, s):
+        # The bonus roll clock counts down on a playing tick with no item up
+        # and points since the last roll while at most 9 barrels are
+        # delivered: it stands on the tick of the tenth.
+        if not (p["bonus_type"] or s["bonus_type"] or p["game_over"]) and s["score"] != s["score_at_roll"]:
+            clock.add(s["delivered"])
+            assert s["bonus_roll_timer"] == p["bonus_roll_timer"] - (s["delivered"] <= 9), (p, s)
+
     for level, after in ((14, 15), (15, 0)):
-        while not d.s["clear_countdown"]:
-            p, s = d.s, d.tick(good_bot(d.s))
-            # The bonus roll clock counts down on a playing tick with no item
-            # up and points since the last roll while at most 9 barrels are
-            # delivered: it stands on the tick of the tenth.
-            if not (p["bonus_type"] or s["bonus_type"] or p["game_over"]) and s["score"] != s["score_at_roll"]:
-                clock.add(s["delivered"])
-                assert s["bonus_roll_timer"] == p["bonus_roll_timer"] - (s["delivered"] <= 9), (p, s)
+        d.run(good_bot, lambda s: s["clear_countdown"], 5000, roll_clock)
         p, s, at = d.prev, d.s, (d.s["ape_y"], d.s["ape_rung"])
         assert (s["level"], p["delivered"], s["delivered"], s["clear_countdown"], s["cheer_timer"]) == \
             (level, 9, 10, 200, 0) and not live(s) and s["carried"] == 0

@@ -181,6 +181,8 @@ class Driver:
 
     def send(self, line, label=None):
         """One script line; the state it left comes back, its pass's sound and message lines in events."""
+        self.sent = getattr(self, "sent", 0) + 1
+        assert self.sent <= 50000, "a game that never gets where it should"  # rather than wait forever
         self.prev = self.s
         self.proc.stdin.write(f"{line}\n. {'@' + label if label else ''}\n")
         self.read()  # the line's own pass line, then the spacer's
@@ -199,12 +201,15 @@ class Driver:
                 self.send(line)
         assert self.s["loop"] == "game", self.s["loop"]
 
-    def run(self, policy, until, limit):
-        """Ticks with the keys policy(state) gives until until(state) holds."""
+    def run(self, policy, until, limit, check=None):
+        """Ticks with the keys policy(state) gives until until(state) holds;
+        check(state before, state after) on each."""
         for _ in range(limit):
             if until(self.s):
                 return
             self.tick(policy(self.s))
+            if check:
+                check(self.prev, self.s)
         raise AssertionError(f"not reached in {limit} ticks: {self.s}")
 
     def close(self):
