@@ -144,7 +144,9 @@ def test_level_clear_and_the_wrap_after_the_last_level():
             s = d.tick("UP")
             assert (s["clear_countdown"], s["ape_pose"], s["lady_sprite"]) == (200 - step, pose, 18 + pose)
             assert (s["ape_y"], s["ape_rung"], s["score"]) == (*at, d.prev["score"])
-            assert (s["level"], s["delivered"]) == ((level, 10) if step < 200 else (after, 0))
+            # The next level brings 300 more ticks on the bonus roll clock.
+            assert (s["level"], s["delivered"], s["bonus_roll_timer"] - d.prev["bonus_roll_timer"]) == \
+                ((level, 10, 0) if step < 200 else (after, 0, 300))
             assert d.events == ([] if step < 200 else [{"sound": "play", "sample": 27, "loop": 1}])
         assert s["cur_params"] == LEVELS[after] and s["bonus_type"] == 0
     assert {9, 10} <= clock, clock
@@ -213,3 +215,6 @@ def test_game_over_fall_box_and_keys():
             folder = trace(lines, folder=scratch(hiscore=hiscore), shots=True).folder
             box = [region(shot(folder, name), 124, 97, 73, 15) for name in ("fall", "box")]
             assert box[0] == region(picture(15), 124, 97, 73, 15) and set(b"".join(box[1])) == {0, 42}
+            # The 14 lost barrels' icons, all one picture: 7 from the left edge, 7 from x 208.
+            icons = [region(shot(folder, "box"), 16 * i + 96 * (i > 6), 215, 15, 16) for i in range(14)]
+            assert icons == icons[:1] * 14 and icons[0] in [region(picture(k), 0, 0, 15, 16) for k in (10, 11)]

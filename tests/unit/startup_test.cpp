@@ -25,7 +25,8 @@ TEST(Startup, PackCheckRefusesTheDamagedPacksOfTheFuzzCorpus) {
   packfile_password(ZARN_PACK_PASSWORD);
   for (const char *name :
        {"smallest", "bitmap-of-no-bytes", "bitmap-short-of-its-pixels",
-        "font-glyph-past-its-object", "glyphs-of-no-size", "type-ffffffff"}) {
+        "font-glyph-past-its-object", "glyphs-of-no-size", "type-ffffffff",
+        "font-range-16-bits-deep", "stereo-sample-short-of-its-frames"}) {
     std::ifstream in(std::string(ZARN_PACK_CORPUS "/") + name,
                      std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});

@@ -53,3 +53,35 @@ TEST(Status, ScoreWrapsAndTheBestScoreFollows) {
     EXPECT_EQ(top_score, c.top_after);
   }
 }
+
+namespace {
+
+// One tick a pass: 9990 points, then 20 more, which carry the score past
+// 9999, then the game lost and its box dismissed.
+int passes;
+void wrap_then_lose() {
+  tick_flag.store(1);
+  if (++passes == 1)
+    score = 9990;
+  if (passes == 2)
+    score += 20;
+  if (passes == 3) {
+    game_over = 1;
+    run_active = 0;
+  }
+}
+
+} // namespace
+
+// A game lost after its score wrapped gives the best score what the game
+// reached, not what the score shows at its end.
+TEST(Status, GameOverAfterTheWrapKeepsTheGamesBestScore) {
+  ASSERT_TRUE(test_load_game_pack());
+  hiscore = -1; // from a file, so any score beats it
+  test_on_pass = wrap_then_lose;
+  run_game();
+  test_on_pass = nullptr;
+  EXPECT_EQ(passes, 3);
+  EXPECT_EQ(score, 0);
+  EXPECT_EQ(hiscore, 9990);
+}

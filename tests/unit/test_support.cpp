@@ -11,10 +11,11 @@
 // The one stand-in for the platform that the C++ harnesses link (the unit
 // tests, the tick benchmark and the pack fuzz target): silent, with no
 // display, sound or timer. They call the game's procedures directly. It
-// keeps the display modes asked for, and sets those test_failing_modes
-// leaves out.
+// keeps the display modes asked for, sets those test_failing_modes leaves
+// out, and lets a test play a loop's passes through test_on_pass.
 std::vector<GfxRole> test_mode_requests;
 unsigned test_failing_modes = ~0u;
+void (*test_on_pass)() = nullptr;
 
 int platform_install_system(char *, int) { return 0; }
 void platform_install_keyboard_and_timer() {}
@@ -28,7 +29,10 @@ int platform_set_gfx_mode(GfxRole role) {
 void platform_play_sample(SAMPLE *, int) {}
 void platform_stop_sample(SAMPLE *) {}
 void platform_message(const char *) {}
-void platform_wait_pass(LoopId) {}
+void platform_wait_pass(LoopId) {
+  if (test_on_pass != nullptr)
+    test_on_pass();
+}
 void platform_present(BITMAP *) {}
 bool platform_quit_requested() { return false; }
 int platform_quit_exit_value() { return 0; }

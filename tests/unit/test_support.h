@@ -18,5 +18,7 @@ bool test_load_game_pack();
 // (1 << role) for each role that fails; all fail unless a test says otherwise.
 extern std::vector<GfxRole> test_mode_requests;
 extern unsigned test_failing_modes;
+// Called at the top of every pass of every loop, when set.
+extern void (*test_on_pass)();
 
 #endif
