@@ -13,20 +13,11 @@
 #include "core/game_state.h"
 #include "platform/platform.h"
 #include "startup/pack.h"
+#include "test_support.h"
 
 namespace {
 
 BITMAP *canvas;
-
-void put_pack(const uint8_t *data, size_t size) {
-  PACKFILE *f = pack_fopen("zarn.dat", F_WRITE_NOPACK);
-  if (f == nullptr)
-    abort();
-  if (size > 0 &&
-      pack_fwrite(data, static_cast<long>(size), f) != static_cast<long>(size))
-    abort();
-  pack_fclose(f);
-}
 
 void use_accepted_pack() {
   for (const PackObject &o : pack_catalogue) {
@@ -59,13 +50,13 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     abort();
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
-  packfile_password(ZARN_PACK_PASSWORD);
   canvas = create_bitmap(FRAME_W, FRAME_H);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  put_pack(data, size);
+  if (!test_put_pack("zarn.dat", data, static_cast<long>(size)))
+    abort();
   char why[256] = "";
   pack = load_pack("zarn.dat", why, sizeof why);
   if (pack == nullptr) {

@@ -22,7 +22,6 @@ TEST(Startup, PackCheckRefusesTheDamagedPacksOfTheFuzzCorpus) {
   int fd = mkstemp(path);
   ASSERT_NE(fd, -1);
   close(fd);
-  packfile_password(ZARN_PACK_PASSWORD);
   for (const char *name :
        {"smallest", "bitmap-of-no-bytes", "bitmap-short-of-its-pixels",
         "font-glyph-past-its-object", "glyphs-of-no-size", "type-ffffffff",
@@ -31,10 +30,8 @@ TEST(Startup, PackCheckRefusesTheDamagedPacksOfTheFuzzCorpus) {
                      std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
     ASSERT_FALSE(bytes.empty()) << name;
-    PACKFILE *f = pack_fopen(path, F_WRITE_NOPACK);
-    ASSERT_NE(f, nullptr);
-    pack_fwrite(bytes.data(), static_cast<long>(bytes.size()), f);
-    pack_fclose(f);
+    ASSERT_TRUE(
+        test_put_pack(path, bytes.data(), static_cast<long>(bytes.size())));
     char why[256] = "";
     DATAFILE *d = load_pack(path, why, sizeof why);
     EXPECT_EQ(d != nullptr, std::string(name) == "smallest") << name;

@@ -39,6 +39,15 @@ int platform_quit_exit_value() { return 0; }
 void platform_on_display_lost(void (*)()) {}
 void platform_shut_down() {}
 
+bool test_put_pack(const char *path, const void *data, long size) {
+  packfile_password(ZARN_PACK_PASSWORD);
+  PACKFILE *f = pack_fopen(path, F_WRITE_NOPACK);
+  if (f == nullptr)
+    return false;
+  bool written = size == 0 || pack_fwrite(data, size, f) == size;
+  return pack_fclose(f) == 0 && written;
+}
+
 bool test_load_game_pack() {
   if (pack != nullptr)
     return true;

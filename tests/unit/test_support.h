@@ -14,6 +14,11 @@
 // gives the game an off-screen buffer. False when the pack cannot be loaded.
 bool test_load_game_pack();
 
+// Writes bytes as the game stores its pack, inside the packfile layer under
+// the game's password, which it leaves in force for load_pack. False when
+// the file cannot be written.
+bool test_put_pack(const char *path, const void *data, long size);
+
 // The stand-in platform's display: every mode asked for, in order, and a bit
 // (1 << role) for each role that fails; all fail unless a test says otherwise.
 extern std::vector<GfxRole> test_mode_requests;
