@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
-"""The game's rules replayed through zarn-trace, each checked as the game's
-design words it, on a level where breaking it shows."""
+"""The game's rules replayed through zarn-trace, each checked as the rules
+word it, on a level where breaking it shows."""
 from zarn_test import (CARRIED, FALLING, FREE, LANE_RUNG, LANE_X, LANE_Y, LEVELS, ROLLING, RUNG_Y,
                        TRAVELLING, WAITING, Driver, good_bot, idle, live, picture, reach, region,
                        scratch, shot, to_game, toward, trace)
