@@ -167,7 +167,7 @@ class Driver:
         self.proc = subprocess.Popen([*command, "--seed", str(seed), "--shots", "shots", *options, "-"],
                                      cwd=self.folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=self.err, text=True, bufsize=1)
-        self.s = None
+        self.s, self.sent = None, 0
 
     def read(self):
         """To the next pass line, or the last line; the sound and message lines before it in events."""
@@ -181,7 +181,7 @@ class Driver:
 
     def send(self, line, label=None):
         """One script line; the state it left comes back, its pass's sound and message lines in events."""
-        self.sent = getattr(self, "sent", 0) + 1
+        self.sent += 1
         assert self.sent <= 50000, "a game that never gets where it should"  # rather than wait forever
         self.prev = self.s
         self.proc.stdin.write(f"{line}\n. {'@' + label if label else ''}\n")
