@@ -6,6 +6,7 @@ Python tests are the functions named test_* in tests/test_*.py; each passes
 unless it raises. The C++ unit tests are one GoogleTest program per build,
 counted test by test. Usage: run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD]
 """
+import argparse
 import os
 import re
 import runpy
@@ -31,20 +32,19 @@ def run_unit(build, label, results):
 
 
 def main():
-    args, word = sys.argv[1:], None
-    if "-k" in args:
-        i = args.index("-k")
-        word, args = args[i + 1], args[:i] + args[i + 2:]
-    if not args:
-        print("usage: run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD]")
-        return 2
+    ap = argparse.ArgumentParser(description="Runs every test, or those whose names hold WORD.")
+    ap.add_argument("builds", nargs="+", metavar="BUILD_DIR [ASAN_BUILD_DIR]")
+    ap.add_argument("-k", dest="word")
+    a = ap.parse_args()
+    args, word = a.builds, a.word
     os.environ["ZARN_BUILD"] = os.path.abspath(args[0])
     os.environ["ZARN_TRACE_BUILD"] = os.path.abspath(args[-1])
     results = []
     if word is None or word == "unit":
         for build, label in [(args[0], "unit")] + [(b, "unit-asan") for b in args[1:]]:
             run_unit(os.path.abspath(build), label, results)
-    sys.path.insert(0, HERE)
+    # The tests use the tools' drivers (tools/zarn_test.py, tools/xwindow.py).
+    sys.path[:0] = [HERE, os.path.join(HERE, "..", "tools")]
     for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
         try:
             tests = runpy.run_path(os.path.join(HERE, fname))

@@ -1,16 +1,16 @@
 # SPDX-License-Identifier: MIT
-"""The game's rules replayed through zarn-trace, each checked as the game's
-design words it, on a level where breaking it shows."""
-from zarn_test import (LANE_RUNG, LANE_X, LANE_Y, LEVELS, RUNG_Y, Driver, good_bot, idle, live,
-                       picture, region, scratch, shot, toward, to_game, trace)
+"""The game's rules replayed through zarn-trace, each checked as the rules
+word it, on a level where breaking it shows."""
+from zarn_test import (CARRIED, FALLING, FREE, LANE_RUNG, LANE_X, LANE_Y, LEVELS, ROLLING, RUNG_Y,
+                       TRAVELLING, WAITING, Driver, good_bot, idle, live, picture, reach, region,
+                       scratch, shot, to_game, toward, trace)
 
 FALL = {43: 84, 87: 62, 122: 45, 157: 27, 191: 10}  # a lane's y: ticks of 2 pixels down to pass y 210
 
 
 def goto(d, rung):
-    while (d.s["ape_rung"], d.s["ape_y"]) != (rung, RUNG_Y[rung]):
-        standing = d.s["ape_y"] == RUNG_Y[d.s["ape_rung"]] and not d.s["key_latch"]
-        d.tick(toward(d.s["ape_rung"], rung) if standing else "")
+    d.run(lambda s: toward(s["ape_rung"], rung) if s["ape_y"] == RUNG_Y[s["ape_rung"]] and not s["key_latch"] else "",
+          lambda s: (s["ape_rung"], s["ape_y"]) == (rung, RUNG_Y[rung]), 400)
 
 
 def test_ape_climbs_and_reaches():
@@ -47,28 +47,28 @@ def test_barrels_roll_wait_and_fall():
         for n, (p, s) in enumerate(zip(run.passes, run.passes[1:])):
             if s["loop"] != "game" or p["game_over"]:
                 continue
-            lanes = [b[7] for _, b in live(s)]
+            lanes = [b.lane for _, b in live(s)]
             shared |= len(set(lanes)) < len(lanes)
-            for i, (state, _, x, _, dx, _, left, lane, _) in enumerate(s["barrels"][:s["cur_params"][0]]):
+            for i, b in enumerate(s["barrels"][:s["cur_params"][0]]):
                 was, life = p["barrels"][i], lives.get(i)
-                if state and not was[0]:  # its step timer is the slot's last barrel's
-                    assert (level > 4 or lane != was[7]) and was[5] == (roll if life else 0), (i, was)
-                    life = lives[i] = {"first": s["run_ticks"] + was[5], "steps": [], "waits": []}
-                if state in (1, 2) and x != (was[2] if was[0] else LANE_X[lane]):
+                if b.state != FREE and was.state == FREE:  # its step timer is the slot's last barrel's
+                    assert (level > 4 or b.lane != was.lane) and was.step == (roll if life else 0), (i, was)
+                    life = lives[i] = {"first": s["run_ticks"] + was.step, "steps": [], "waits": []}
+                if b.state in (ROLLING, WAITING) and b.x != (was.x if was.state else LANE_X[b.lane]):
                     life["steps"].append(s["run_ticks"])
-                if state == 2:
-                    life["waits"].append(left)
-                if state == 5 and was[0] == 2:
+                if b.state == WAITING:
+                    life["waits"].append(b.wait)
+                if b.state == FALLING and was.state == WAITING:
                     life["fall"] = s["run_ticks"]
-                if state == 0 and was[0] == 5:
+                if b.state == FREE and was.state == FALLING:
                     assert life["steps"] == [life["first"] + j * (roll + 1) for j in range(14)], life
                     assert life["waits"] == list(range(wait - 1, -1, -1)), life
-                    assert life["fall"] == s["run_ticks"] - FALL[LANE_Y[lane]] + 1 == life["steps"][-1] + wait
-                    assert x == (123 if dx > 0 else 186) and s["misses"] == p["misses"] + 1
+                    assert life["fall"] == s["run_ticks"] - FALL[LANE_Y[b.lane]] + 1 == life["steps"][-1] + wait
+                    assert b.x == (123 if b.dx > 0 else 186) and s["misses"] == p["misses"] + 1
                     assert s["game_over"] == (s["misses"] == 14)
                     assert sounds.get(n) == ([("stop", 27), ("stop", 21), ("play", 28)] if s["game_over"]
                                              else [("play", 22)]), sounds.get(n)
-                    fallen.add(lane)
+                    fallen.add(b.lane)
         assert shared == (level > 4) and s["game_over"], level
     assert fallen == set(range(8)), fallen
 
@@ -79,33 +79,35 @@ def test_grab_hand_over_on_rung_2_and_travel():
     _, _, _, roll, deliver = LEVELS[13]
     # Reaching already when a barrel arrives: it is grabbed in its arrival tick.
     d.run(idle, lambda s: not s["key_latch"], 40)
-    i, b = next((i, b) for i, b in live(d.s) if b[0] == 1)
-    goto(d, LANE_RUNG[b[7]])
-    while d.s["barrels"][i][0] == 1:
-        d.tick("LEFT" if b[4] > 0 else "RIGHT")
-    s = d.s
+    i, b = next((i, b) for i, b in live(d.s) if b.state == ROLLING)
+    goto(d, LANE_RUNG[b.lane])
+    while d.s["barrels"][i].state == ROLLING:
+        d.tick(reach(b))
+    s, b = d.s, d.s["barrels"][i]
     assert ("play", 29) in d.sounds() and s["carried"] == i + 1
-    assert [s["barrels"][i][k] for k in (0, 1, 2, 3, 8)] == [3, 4, 154, s["ape_y"] + 20, 38]
+    assert (b.state, b.frame, b.x, b.y, b.sprite) == (CARRIED, 4, 154, s["ape_y"] + 20, 38)
     for rung in (1, 3, 2):  # reaching left hands over on rung 2 only
         goto(d, rung)
         s = d.tick("LEFT")
         assert s["ape_pose"] == 4 and (("play", 30) in d.sounds(), s["carried"], s["score"]) == \
             ((True, 0, 10) if rung == 2 else (False, i + 1, 0)), rung
-    assert [s["barrels"][i][k] for k in (0, 1, 2, 3, 8)] == [4, 0, 124, 63, 34]
+    b = s["barrels"][i]
+    assert (b.state, b.frame, b.x, b.y, b.sprite) == (TRAVELLING, 0, 124, 63, 34)
     # The first travel step a roll delay after the hand-over, then one every deliver delay + 1.
     h, x = s["run_ticks"], 124
     steps = {h + roll + j * (deliver + 1): x for j, x in enumerate((116, 108, 100, 92, 84, 76))}
     while d.s["run_ticks"] < max(steps):
-        x = steps.get(d.tick()["run_ticks"], x)
-        assert (d.s["barrels"][i][:3:2], d.s["delivered"]) == (([0, 76], 1) if x == 76 else ([4, x], 0))
+        x, b = steps.get(d.tick()["run_ticks"], x), d.s["barrels"][i]
+        assert (b.state, b.x, d.s["delivered"]) == ((FREE, 76, 1) if x == 76 else (TRAVELLING, x, 0))
     # Reaching in the tick the wait runs out: the click sounds, the barrel falls.
-    d.run(idle, lambda s: any(b[0] == 1 for _, b in live(s)), 1000)
-    i, b = next((i, b) for i, b in live(d.s) if b[0] == 1)
-    goto(d, LANE_RUNG[b[7]])
-    d.run(idle, lambda s: s["barrels"][i][0] == 2 and s["barrels"][i][6] == 0, 1000)
-    d.tick("LEFT" if b[4] > 0 else "RIGHT")
+    d.run(idle, lambda s: any(b.state == ROLLING for _, b in live(s)), 1000)
+    i, b = next((i, b) for i, b in live(d.s) if b.state == ROLLING)
+    goto(d, LANE_RUNG[b.lane])
+    d.run(idle, lambda s: s["barrels"][i].state == WAITING and s["barrels"][i].wait == 0, 1000)
+    d.tick(reach(b))
     assert ("play", 29) in d.sounds() and d.s["carried"] == 0
-    assert d.s["barrels"][i][0] == 5 and d.s["barrels"][i][3] == LANE_Y[b[7]] + 2
+    fell = d.s["barrels"][i]
+    assert (fell.state, fell.y) == (FALLING, LANE_Y[b.lane] + 2)
     # Esc, and the next game starts afresh at the same level but for what carries over.
     assert d.s["misses"] and d.send(". ESC")["loop"] == "menu"
     assert d.sounds() == [("stop", 27), ("stop", 21), ("stop", 24), ("stop", 28)]  # the game's samples
@@ -119,8 +121,18 @@ def test_grab_hand_over_on_rung_2_and_travel():
 def test_level_clear_and_the_wrap_after_the_last_level():
     d = Driver(seed=1)
     d.start(14)
+    clock = set()
+
+    def roll_clock(p, s):
+        # The bonus roll clock counts down on a playing tick with no item up
+        # and points since the last roll while at most 9 barrels are
+        # delivered: it stands on the tick of the tenth.
+        if not (p["bonus_type"] or s["bonus_type"] or p["game_over"]) and s["score"] != s["score_at_roll"]:
+            clock.add(s["delivered"])
+            assert s["bonus_roll_timer"] == p["bonus_roll_timer"] - (s["delivered"] <= 9), (p, s)
+
     for level, after in ((14, 15), (15, 0)):
-        d.run(good_bot, lambda s: s["clear_countdown"], 5000)
+        d.run(good_bot, lambda s: s["clear_countdown"], 5000, roll_clock)
         p, s, at = d.prev, d.s, (d.s["ape_y"], d.s["ape_rung"])
         assert (s["level"], p["delivered"], s["delivered"], s["clear_countdown"], s["cheer_timer"]) == \
             (level, 9, 10, 200, 0) and not live(s) and s["carried"] == 0
@@ -132,9 +144,12 @@ def test_level_clear_and_the_wrap_after_the_last_level():
             s = d.tick("UP")
             assert (s["clear_countdown"], s["ape_pose"], s["lady_sprite"]) == (200 - step, pose, 18 + pose)
             assert (s["ape_y"], s["ape_rung"], s["score"]) == (*at, d.prev["score"])
-            assert (s["level"], s["delivered"]) == ((level, 10) if step < 200 else (after, 0))
+            # The next level brings 300 more ticks on the bonus roll clock.
+            assert (s["level"], s["delivered"], s["bonus_roll_timer"] - d.prev["bonus_roll_timer"]) == \
+                ((level, 10, 0) if step < 200 else (after, 0, 300))
             assert d.events == ([] if step < 200 else [{"sound": "play", "sample": 27, "loop": 1}])
         assert s["cur_params"] == LEVELS[after] and s["bonus_type"] == 0
+    assert {9, 10} <= clock, clock
     d.close()
 
 
@@ -200,3 +215,6 @@ def test_game_over_fall_box_and_keys():
             folder = trace(lines, folder=scratch(hiscore=hiscore), shots=True).folder
             box = [region(shot(folder, name), 124, 97, 73, 15) for name in ("fall", "box")]
             assert box[0] == region(picture(15), 124, 97, 73, 15) and set(b"".join(box[1])) == {0, 42}
+            # The 14 lost barrels' icons, all one picture: 7 from the left edge, 7 from x 208.
+            icons = [region(shot(folder, "box"), 16 * i + 96 * (i > 6), 215, 15, 16) for i in range(14)]
+            assert icons == icons[:1] * 14 and icons[0] in [region(picture(k), 0, 0, 15, 16) for k in (10, 11)]

@@ -9,6 +9,7 @@ import subprocess
 import tempfile
 import time
 
+from bench import cpu_share
 from xwindow import (Window, number_at, play_to_first_handover, set_monitors, shows_text, traced,
                      xserver)
 from zarn_test import BUILD, scratch
@@ -32,14 +33,6 @@ def check_game_start(img, expected, best):
     # Barrels and flames differ from the replay's; the playfield may not.
     same = sum(img[i:i + 3] == expected[i:i + 3] for i in range(0, len(img), 3))
     assert same > 0.8 * 320 * 240, f"only {same} pixels match the playfield"
-
-
-def cpu_share(win, seconds=4):
-    def cpu():  # user and system time
-        return sum(map(int, open(f"/proc/{win.proc.pid}/stat").read().rsplit(")", 1)[1].split()[11:13]))
-    before, t0 = cpu(), time.monotonic()
-    time.sleep(seconds)
-    return (cpu() - before) / os.sysconf("SC_CLK_TCK") / (time.monotonic() - t0)
 
 
 def full_screen_title(win, title, size=(1920, 1080), k=4):
@@ -221,10 +214,10 @@ def test_session_full_screen_at_the_desktop_size():
             win.press("1", settle=1.0)
             win.find(full=True)
             full_screen_title(win, title)
-            shares = [cpu_share(win)]
+            shares = [cpu_share([win.proc.pid], 4)[0][0]]
             win.press("Return", settle=0.3)
             check_game_start(win.keep("game_start"), game, 2570)
-            shares.append(cpu_share(win))
+            shares.append(cpu_share([win.proc.pid], 4)[0][0])
             code, err = win.quit_from_game()
         finally:
             win.kill()

@@ -17,8 +17,8 @@ TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 os.environ.setdefault("ZARN_BUILD", os.path.join(TOP, "build"))
 if len(sys.argv) > 1:
     os.environ["ZARN_BUILD"] = os.path.abspath(sys.argv[1])
-# The player the tests use is the one that plays these games.
-sys.path.insert(0, os.path.join(TOP, "tests"))
+# Imported once ZARN_BUILD is set, which it reads; the player the tests use
+# is the one that plays these games.
 from zarn_test import Driver, good_bot, idle, live  # noqa: E402
 
 

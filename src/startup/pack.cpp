@@ -12,47 +12,18 @@
 
 namespace {
 
-// The library's type for each of the catalogue's; 0 where any will do.
-int expected_type(int index) {
-  switch (pack_catalogue[index].type) {
-  case PACK_BITMAP:
-    return DAT_BITMAP;
-  case PACK_FONT:
-    return DAT_FONT;
-  case PACK_PALETTE:
-    return DAT_PALETTE;
-  case PACK_SAMPLE:
-    return DAT_SAMPLE;
-  case PACK_ANY:
-    break;
-  }
-  return 0;
-}
-
-const char *type_name(int type) {
-  switch (type) {
-  case DAT_FONT:
-    return "a font";
-  case DAT_PALETTE:
-    return "a palette";
-  case DAT_SAMPLE:
-    return "a sample";
-  default:
-    return "a bitmap";
-  }
-}
-
-// True when the chunk holds as many bytes as its header promised when it
-// was opened (`used` of them read already); a pack cut inside its last object
-// would otherwise load with part of it missing.
-int chunk_complete(PACKFILE *chunk, long promised, long used) {
-  long got = used;
-  char block[4096];
-  long n;
-  while ((n = pack_fread(block, sizeof block, chunk)) > 0)
-    got += n;
-  return got == promised;
-}
+// The library's type for each of the catalogue's (0 where any will do), and
+// its name in a reason.
+const struct {
+  int type;
+  const char *name;
+} library_type[] = {{0, "anything"},
+                    {DAT_BITMAP, "a bitmap"},
+                    {DAT_FONT, "a font"},
+                    {DAT_PALETTE, "a palette"},
+                    {DAT_SAMPLE, "a sample"}};
+static_assert(PACK_ANY == 0 && PACK_SAMPLE == 4,
+              "library_type follows PackType");
 
 // Reads past `n` bytes, counting them; false when the chunk ends first.
 int skip_bytes(PACKFILE *chunk, long n, long *used) {
@@ -65,6 +36,14 @@ int skip_bytes(PACKFILE *chunk, long n, long *used) {
     *used += want;
   }
   return 1;
+}
+
+// True when the chunk holds as many bytes as its header promised when it
+// was opened (`used` of them read already), no fewer and no more; a pack cut
+// inside its last object would otherwise load with part of it missing.
+int chunk_complete(PACKFILE *chunk, long promised, long used) {
+  return used <= promised && skip_bytes(chunk, promised - used, &used) &&
+         pack_getc(chunk) == EOF;
 }
 
 // A font's layout: every glyph of every range must lie whole inside the
@@ -211,12 +190,12 @@ int check_pack(const DATAFILE *dat, char *why, int why_size) {
     return 0;
   }
   for (int i = 0; i < PACK_OBJECTS; i++) {
-    int type = expected_type(i);
+    int type = library_type[pack_catalogue[i].type].type;
     if (type == 0)
       continue;
     if (dat[i].type != type || dat[i].dat == nullptr) {
       snprintf(why, static_cast<size_t>(why_size), "object %d is not %s", i,
-               type_name(type));
+               library_type[pack_catalogue[i].type].name);
       return 0;
     }
     if (type == DAT_BITMAP) {

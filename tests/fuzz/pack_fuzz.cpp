@@ -8,26 +8,16 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <initializer_list>
 #include <unistd.h>
 
 #include "core/game_state.h"
 #include "platform/platform.h"
 #include "startup/pack.h"
+#include "test_support.h"
 
 namespace {
 
 BITMAP *canvas;
-
-void put_pack(const uint8_t *data, size_t size) {
-  PACKFILE *f = pack_fopen("zarn.dat", F_WRITE_NOPACK);
-  if (f == nullptr)
-    abort();
-  if (size > 0 &&
-      pack_fwrite(data, static_cast<long>(size), f) != static_cast<long>(size))
-    abort();
-  pack_fclose(f);
-}
 
 void use_accepted_pack() {
   for (const PackObject &o : pack_catalogue) {
@@ -47,12 +37,6 @@ void use_accepted_pack() {
   textout_ex(canvas, static_cast<FONT *>(pack[OBJ_FONT].dat), "ZARN 0123", 0, 0,
              COL_TEXT, 0);
   set_palette(static_cast<RGB *>(pack[OBJ_PALETTE].dat));
-  bind_pack();
-  for (const SAMPLE *s :
-       {snd_start, snd_bonus_music, snd_music, snd_lost, snd_click,
-        snd_handover, snd_clear, snd_gameover, snd_bonus_get, snd_instr_music})
-    if (s->data == nullptr)
-      abort();
 }
 
 } // namespace
@@ -66,13 +50,13 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     abort();
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
-  packfile_password(ZARN_PACK_PASSWORD);
   canvas = create_bitmap(FRAME_W, FRAME_H);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  put_pack(data, size);
+  if (!test_put_pack("zarn.dat", data, static_cast<long>(size)))
+    abort();
   char why[256] = "";
   pack = load_pack("zarn.dat", why, sizeof why);
   if (pack == nullptr) {

@@ -10,22 +10,43 @@
 
 // The one stand-in for the platform that the C++ harnesses link (the unit
 // tests, the tick benchmark and the pack fuzz target): silent, with no
-// display, sound or timer. They call the game's procedures directly.
+// display, sound or timer. They call the game's procedures directly. It
+// keeps the display modes asked for, sets those test_failing_modes leaves
+// out, and lets a test play a loop's passes through test_on_pass.
+std::vector<GfxRole> test_mode_requests;
+unsigned test_failing_modes = ~0u;
+void (*test_on_pass)() = nullptr;
+
 int platform_install_system(char *, int) { return 0; }
 void platform_install_keyboard_and_timer() {}
 void platform_seed_random() {}
 void platform_install_tick(void (*)(), std::atomic<int> *) {}
 int platform_install_sound(const char *) { return -1; }
-int platform_set_gfx_mode(GfxRole) { return -1; }
+int platform_set_gfx_mode(GfxRole role) {
+  test_mode_requests.push_back(role);
+  return (test_failing_modes >> role & 1) ? -1 : 0;
+}
 void platform_play_sample(SAMPLE *, int) {}
 void platform_stop_sample(SAMPLE *) {}
 void platform_message(const char *) {}
-void platform_wait_pass(LoopId) {}
+void platform_wait_pass(LoopId) {
+  if (test_on_pass != nullptr)
+    test_on_pass();
+}
 void platform_present(BITMAP *) {}
 bool platform_quit_requested() { return false; }
 int platform_quit_exit_value() { return 0; }
 void platform_on_display_lost(void (*)()) {}
 void platform_shut_down() {}
+
+bool test_put_pack(const char *path, const void *data, long size) {
+  packfile_password(ZARN_PACK_PASSWORD);
+  PACKFILE *f = pack_fopen(path, F_WRITE_NOPACK);
+  if (f == nullptr)
+    return false;
+  bool written = size == 0 || pack_fwrite(data, size, f) == size;
+  return pack_fclose(f) == 0 && written;
+}
 
 bool test_load_game_pack() {
   if (pack != nullptr)

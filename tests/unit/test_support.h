@@ -6,8 +6,24 @@
 
 #include <allegro.h>
 
+#include <vector>
+
+#include "platform/platform.h"
+
 // Installs the library headless and loads and binds the pack, once, and
 // gives the game an off-screen buffer. False when the pack cannot be loaded.
 bool test_load_game_pack();
+
+// Writes bytes as the game stores its pack, inside the packfile layer under
+// the game's password, which it leaves in force for load_pack. False when
+// the file cannot be written.
+bool test_put_pack(const char *path, const void *data, long size);
+
+// The stand-in platform's display: every mode asked for, in order, and a bit
+// (1 << role) for each role that fails; all fail unless a test says otherwise.
+extern std::vector<GfxRole> test_mode_requests;
+extern unsigned test_failing_modes;
+// Called at the top of every pass of every loop, when set.
+extern void (*test_on_pass)();
 
 #endif

@@ -1,13 +1,15 @@
 # SPDX-License-Identifier: MIT
-"""Shared helpers for the replay tests: zarn-trace on a script or a pipe in a
-scratch folder holding the built pack, pictures as rows of palette indices,
-the game's tables and the suite's good player."""
+"""zarn-trace driven from Python, for the tests and for the tools that play
+through it (soak, screenshots): a script or a pipe in a scratch folder holding
+the built pack, pictures as rows of palette indices, the game's tables and a
+good player."""
 import functools
 import json
 import os
 import shutil
 import subprocess
 import tempfile
+from collections import namedtuple
 from itertools import accumulate
 
 BUILD = os.environ.get("ZARN_BUILD", os.path.join(os.path.dirname(__file__), "..", "build"))
@@ -27,6 +29,9 @@ RUNG_Y = [-32, 20, 40, 64, 100, 134, 170, 200]
 LANE_X = [326, 326, -17, 326, -17, 326, -17, 326]
 LANE_Y = [43, 87, 122, 122, 157, 157, 191, 191]
 LANE_RUNG = [1, 3, 4, 4, 5, 5, 6, 6]
+# A barrel slot as zarn-trace prints it, and its states.
+Barrel = namedtuple("Barrel", "state frame x y dx step wait lane sprite")
+FREE, ROLLING, WAITING, CARRIED, TRAVELLING, FALLING = range(6)
 # From the title menu's first item down to QUIT, chosen.
 QUIT = [". DOWN", ".", ". DOWN", ".", ". DOWN", ".", ". ENTER"]
 
@@ -52,8 +57,12 @@ def shot(folder, name):
     return read_bmp(os.path.join(folder, "shots", name + ".bmp"))
 
 
-def region(img, x, y, w, h):
-    return [row[x:x + w] for row in img[y:y + h]]
+def region(img, x, y, w, h, px=1):
+    """The w x h block at x, y as rows: of a picture given as rows, or of a
+    screen given as one run of px-byte pixels, 320 to a row."""
+    rows = ([img[(y + r) * 320 * px:(y + r + 1) * 320 * px] for r in range(h)]
+            if isinstance(img, bytes) else img[y:y + h])
+    return [row[px * x:px * (x + w)] for row in rows]
 
 
 @functools.lru_cache(None)
@@ -95,12 +104,20 @@ def picture(index):
     return read_bmp(out)
 
 
+def state(line):
+    """One line of zarn-trace's output, its barrels as Barrels."""
+    d = json.loads(line)
+    if "barrels" in d:
+        d["barrels"] = [Barrel(*b) for b in d["barrels"]]
+    return d
+
+
 class Run:
     """One finished zarn-trace run."""
 
     def __init__(self, proc, folder):
         self.returncode, self.stderr, self.folder = proc.returncode, proc.stderr, folder
-        self.lines = [json.loads(l) for l in proc.stdout.splitlines() if l.strip()]
+        self.lines = [state(l) for l in proc.stdout.splitlines() if l.strip()]
         self.passes = [l for l in self.lines if "pass" in l]
         self.last = self.lines[-1] if self.lines else None
 
@@ -113,11 +130,12 @@ class Run:
         return [(n, l) for n, l in zip(passes, self.lines) if "sound" in l or "message" in l]
 
 
-def scratch(pack=True, hiscore=None):
-    """A fresh folder holding the built pack and, if given, hiscore bytes."""
+def scratch(pack=PACK, hiscore=None):
+    """A fresh folder holding the built pack (or another, or none) and, if
+    given, hiscore bytes."""
     folder = tempfile.mkdtemp(prefix="zarn-test-")
     if pack:
-        shutil.copy(PACK, os.path.join(folder, "zarn.dat"))
+        shutil.copy(pack, os.path.join(folder, "zarn.dat"))
     if hiscore is not None:
         open(os.path.join(folder, "hiscore.zrn"), "wb").write(hiscore)
     return folder
@@ -139,32 +157,37 @@ def trace(script, *options, folder=None, shots=False):
 class Driver:
     """zarn-trace on a pipe. Every line sent is followed by a tickless pass with
     no key held, whose state line is what the line left and whose @label takes
-    the picture of that moment."""
+    the picture of that moment. (A program may also write its own lines and
+    read what follows each.)"""
 
-    def __init__(self, *options, seed=1, folder=None):
+    def __init__(self, *options, seed=1, folder=None, command=(TRACE,)):
         self.folder = folder or scratch()
         os.mkdir(os.path.join(self.folder, "shots"))
         self.err = open(os.path.join(self.folder, "stderr.txt"), "w")
-        self.proc = subprocess.Popen([TRACE, "--seed", str(seed), "--shots", "shots", *options, "-"],
+        self.proc = subprocess.Popen([*command, "--seed", str(seed), "--shots", "shots", *options, "-"],
                                      cwd=self.folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=self.err, text=True, bufsize=1)
-        self.s = None
+        self.s, self.sent = None, 0
+
+    def read(self):
+        """To the next pass line, or the last line; the sound and message lines before it in events."""
+        self.events = []
+        for out in self.proc.stdout:
+            d = state(out)
+            if "pass" in d or "exit" in d or "end" in d:
+                return d
+            self.events.append(d)
+        raise AssertionError("zarn-trace stopped: " + open(self.err.name).read())
 
     def send(self, line, label=None):
         """One script line; the state it left comes back, its pass's sound and message lines in events."""
+        self.sent += 1
+        assert self.sent <= 50000, "a game that never gets where it should"  # rather than wait forever
         self.prev = self.s
         self.proc.stdin.write(f"{line}\n. {'@' + label if label else ''}\n")
-        for _ in range(2):  # to the line's pass line, then to the spacer's
-            self.events = []
-            for out in self.proc.stdout:
-                d = json.loads(out)
-                if "pass" in d or "exit" in d or "end" in d:
-                    break
-                self.events.append(d)
-            else:
-                raise AssertionError("zarn-trace stopped: " + open(self.err.name).read())
-        self.s = d
-        return d
+        self.read()  # the line's own pass line, then the spacer's
+        self.s = self.read()
+        return self.s
 
     def tick(self, keys="", label=None):
         return self.send("T " + keys, label)
@@ -178,12 +201,15 @@ class Driver:
                 self.send(line)
         assert self.s["loop"] == "game", self.s["loop"]
 
-    def run(self, policy, until, limit):
-        """Ticks with the keys policy(state) gives until until(state) holds."""
+    def run(self, policy, until, limit, check=None):
+        """Ticks with the keys policy(state) gives until until(state) holds;
+        check(state before, state after) on each."""
         for _ in range(limit):
             if until(self.s):
                 return
             self.tick(policy(self.s))
+            if check:
+                check(self.prev, self.s)
         raise AssertionError(f"not reached in {limit} ticks: {self.s}")
 
     def close(self):
@@ -195,11 +221,16 @@ class Driver:
 
 def live(s):
     """The live barrels among the level's slots, with their slot numbers."""
-    return [(i, b) for i, b in enumerate(s["barrels"][:s["cur_params"][0]]) if b[0] > 0]
+    return [(i, b) for i, b in enumerate(s["barrels"][:s["cur_params"][0]]) if b.state != FREE]
 
 
 def idle(s):
     return ""
+
+
+def reach(b):
+    """The key that grabs a barrel where it waits: towards where it came from."""
+    return "LEFT" if b.dx > 0 else "RIGHT"
 
 
 def toward(rung, target):
@@ -212,18 +243,18 @@ def plan(s, y):
     soonest, for an ape at height y."""
     _, _, wait, roll, _ = s["cur_params"]
     best = None
-    for _, (state, _, x, _, dx, step, left, lane, _) in live(s):
-        if state == 1:  # ticks to its arrival, then its wait
-            ready = step + (abs((123 if dx > 0 else 186) - x) // 10 - 1) * (roll + 1)
+    for _, b in live(s):
+        if b.state == ROLLING:  # ticks to its arrival, then its wait
+            ready = b.step + (abs((123 if b.dx > 0 else 186) - b.x) // 10 - 1) * (roll + 1)
             last = ready + wait - 1
-        elif state == 2:
-            ready, last = 0, left - 1
+        elif b.state == WAITING:
+            ready, last = 0, b.wait - 1
         else:
             continue
-        rung = LANE_RUNG[lane]
+        rung = LANE_RUNG[b.lane]
         grab = max(ready, abs(y - RUNG_Y[rung]) // 2)
         if grab <= last and (best is None or (last, grab) < best[:2]):
-            best = (last, grab, rung, ready, "LEFT" if dx > 0 else "RIGHT")
+            best = (last, grab, rung, ready, reach(b))
     return best
 
 

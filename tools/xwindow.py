@@ -12,8 +12,8 @@ import subprocess
 import tempfile
 import time
 
-from zarn_test import (BUILD, LANE_RUNG, LANE_X, LANE_Y, RUNG_Y, picture, read_bmp, scratch,
-                       text_image, trace)
+from zarn_test import (BUILD, LANE_RUNG, LANE_X, LANE_Y, RUNG_Y, picture, read_bmp, region,
+                       scratch, text_image, trace)
 
 ARTEFACTS = os.path.join(BUILD, "artefacts", "session")
 # ZARN_DISPLAYS=FIRST-LAST gives another range, for runs beside the suite's.
@@ -95,19 +95,15 @@ def traced(script, hiscore=None):
             for name in os.listdir(os.path.join(folder, "shots"))}
 
 
-def region(img, x, y, w, h):
-    return b"".join(img[((y + r) * 320 + x) * 3:((y + r) * 320 + x + w) * 3] for r in range(h))
-
-
 def shows_text(img, x, y, text, colour, rgb=None):
-    return region(img, x, y, 8 * len(text), 8) == as_screen(text_image(text, colour), rgb)
+    return b"".join(region(img, x, y, 8 * len(text), 8, 3)) == as_screen(text_image(text, colour), rgb)
 
 
 def number_at(img, x, y, digits=4):
     """The number the status line shows at x, or None where a cell is no digit."""
     value = 0
     for k in range(digits):
-        cell = region(img, x + 8 * k, y, 8, 8)
+        cell = b"".join(region(img, x + 8 * k, y, 8, 8, 3))
         d = next((d for d in range(10) if cell == as_screen(text_image(str(d), 42))), None)
         if d is None:
             return None
