@@ -1,0 +1,246 @@
+# SPDX-License-Identifier: MIT
+"""ZARN in the browser, as tools/web.sh builds it: the replay tool under node
+held to the native one, and the page in headless Chromium, opened from disk
+and from a static web server, played as a player would with its picture read
+back as the Linux sessions read a window's. Screenshots in
+build/artefacts/session/web_*/."""
+import functools
+import json
+import os
+import random
+import shutil
+import subprocess
+import tempfile
+import time
+import zipfile
+
+import zarn_test
+from test_session import EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start
+from test_windows import prompt_shown
+from xwindow import ARTEFACTS, Window, enlarged, play_to_first_handover, shows_text, traced
+from zarn_test import QUIT, TRACE, Driver, good_bot, scratch
+
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+WEB = os.path.join(TOP, "build-web")
+SCORE_KEY = "zarn/hiscore.zrn"
+# A few of the suite's replays, each leaning on another part of the tool: a
+# driver on a pipe, the display modes and messages, the command line and its
+# errors, the file system's refusals (the long game below takes pictures).
+REPLAYS = [("test_play", "test_ape_climbs_and_reaches"), ("test_startup", "test_display_choices"),
+           ("test_startup", "test_script_and_command_line_errors"),
+           ("test_faults", "test_faults_high_score_file")]
+
+
+@functools.lru_cache(None)
+def built():
+    """tools/web.sh's outputs (quick once Allegro is built): zip, tool, page."""
+    out = subprocess.run([os.path.join(TOP, "tools", "web.sh")], capture_output=True, text=True,
+                         timeout=1800)
+    assert out.returncode == 0, out.stdout[-2000:] + out.stderr[-2000:]
+    return out.stdout.split()[-3:]
+
+
+def recorded_game(ticks, seed):
+    """A script of a long game: the suite's good player, with a random key
+    now and then, through every game over into the next game, then QUIT."""
+    rand, d, script = random.Random(seed), Driver(seed=seed), []
+
+    def send(line, label=None):
+        script.extend([line, f". @{label}" if label else "."])
+        return d.send(line, label)
+    for line in (". 2", ". ENTER"):
+        send(line)
+    for n in range(ticks):
+        s = d.s
+        if s["loop"] == "menu":
+            send(". ENTER")
+        keys = rand.choice(["UP", "DOWN", "LEFT", "RIGHT", "X"]) if rand.random() < 0.1 else good_bot(s)
+        send(f"T {keys}", f"t{n}" if n % 2500 == 0 else None)
+    for line in ("T ESC", "T x5", *QUIT):
+        send(line)
+    d.close()
+    return script
+
+
+def test_web_replays_and_a_long_game_under_node_as_native():
+    tool = os.path.join(tempfile.mkdtemp(prefix="zarn-node-trace-"), "zarn-trace")
+    with open(tool, "w") as f:  # under the name the replay helpers run
+        f.write(f'#!/bin/sh\nexec node {built()[1]} "$@"\n')
+    os.chmod(tool, 0o755)
+    try:
+        zarn_test.TRACE = tool
+        for module, name in REPLAYS:
+            __import__(module).__dict__[name]()
+    finally:
+        zarn_test.TRACE = TRACE
+    script = "\n".join(recorded_game(12000, 4242)) + "\n"
+    runs = []
+    for program in (TRACE, tool):
+        folder = scratch(hiscore=EARLIER)
+        os.mkdir(os.path.join(folder, "shots"))
+        with open(os.path.join(folder, "script"), "w") as f:
+            f.write(script)
+        out = subprocess.run([program, "--seed", "4242", "--shots", "shots", "script"], cwd=folder,
+                             capture_output=True, timeout=600)
+        shots = {n: open(os.path.join(folder, "shots", n), "rb").read()
+                 for n in os.listdir(os.path.join(folder, "shots"))}
+        runs.append((out.returncode, out.stdout, out.stderr, shots,
+                     open(os.path.join(folder, "hiscore.zrn"), "rb").read()))
+    assert runs[0][1].count(b"\n") > 24000 and b'"exit":0' in runs[0][1].splitlines()[-1]
+    assert len(runs[0][3]) == 5 and runs[1] == runs[0]
+
+
+# The xdotool names the Linux sessions' helpers press, as the browser names them.
+KEYS = {"Left": "ArrowLeft", "Right": "ArrowRight", "Up": "ArrowUp", "Down": "ArrowDown",
+        "Return": "Enter", "space": "Space"}
+
+
+class Page(Window):
+    """The game in a page of headless Chromium (tests/web/browser.js), with a
+    window's ways: keys in, its picture out and kept."""
+
+    def __init__(self, url, run, profile, size=(1280, 800)):
+        self.run, self.kept, self.dir = run, 0, os.path.join(ARTEFACTS, run)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.proc = subprocess.Popen(["node", os.path.join(TOP, "tests", "web", "browser.js")],
+                                     env=dict(os.environ, NODE_PATH=node_modules()), text=True,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.do(open=url, profile=profile, width=size[0], height=size[1])
+
+    def do(self, **command):
+        self.proc.stdin.write(json.dumps(command) + "\n")
+        self.proc.stdin.flush()
+        answer = json.loads(self.proc.stdout.readline())
+        assert "error" not in answer, answer["error"]
+        self.faults = answer["faults"]
+        return answer["value"]
+
+    def grab(self, path=None, picture=True):
+        path = path or os.path.join(self.dir, "last.png")
+        self.do(shot=path)
+        if not picture:  # not the game's alone
+            return None
+        ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
+                             check=True).stdout
+        img, self.screen, self.size, self.k = enlarged(ppm)
+        return img
+
+    def keep(self, name, picture=True):
+        self.kept += 1
+        return self.grab(os.path.join(self.dir, f"{self.kept:02}_{name}.png"), picture)
+
+    def press(self, name, hold=0.1, settle=0.3):
+        self.do(down=KEYS.get(name, name))
+        time.sleep(hold)
+        self.do(up=KEYS.get(name, name))
+        time.sleep(settle)
+
+    def stored(self):
+        return self.do(eval=f"localStorage.getItem({SCORE_KEY!r})")
+
+    def start(self, kept):
+        """The page opened again with a best score kept from before."""
+        self.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {kept.hex()!r})")
+        self.do(reload=True)
+        self.wait_for(prompt_shown, what="the mode prompt")
+
+
+@functools.lru_cache(None)
+def node_modules():
+    """playwright-core, at the version tests/web/package-lock.json pins,
+    installed from the npm registry into the build folder once."""
+    prefix, source = os.path.join(WEB, "node"), os.path.join(TOP, "tests", "web")
+    lock = [os.path.join(d, "package-lock.json") for d in (source, prefix)]
+    if not os.path.exists(lock[1]) or open(lock[0]).read() != open(lock[1]).read():
+        shutil.rmtree(prefix, ignore_errors=True)
+        os.makedirs(prefix)
+        for name in ("package.json", "package-lock.json"):
+            shutil.copy(os.path.join(source, name), prefix)
+        subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, check=True,
+                       capture_output=True, timeout=600)
+    return os.path.join(prefix, "node_modules")
+
+
+def test_web_page_from_disk_played_quit_kept_in_full_screen():
+    page_url = "file://" + built()[2]
+    title = traced(tuple(TO_TITLE))["title"]
+    pages = traced(tuple(TO_INSTRUCTIONS))
+    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
+    page = Page(page_url, "web_disk", tempfile.mkdtemp(prefix="zarn-profile-"))
+    try:
+        page.start(EARLIER)
+        page.keep("prompt")
+        assert page.do(eval="[document.title, document.activeElement.id]") == ["ZARN", "screen"]
+        page.press("2")
+        # Three times enlarged on a 1280x800 page, every pixel a 3x3 block,
+        # black around it.
+        assert page.keep("title") == title and page.k == 3
+        assert page.screen.count(0) - 9 * title.count(0) == len(page.screen) - 9 * len(title)
+        page.press("Return", settle=0.1)
+        check_game_start(page.keep("game_start"), game, 2570)
+        play_to_first_handover(page)
+        page.keep("handed_over")
+        page.press("Escape")
+        assert page.keep("title_after_game") == title
+        page.press("Down")
+        page.press("Down")
+        assert page.grab() == pages["title3"]
+        page.press("Return", settle=1.0)
+        assert page.keep("instructions") == pages["page"]
+        page.press("space")
+        sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
+        assert sound[0] == ["running"] and sound[1] > 20, sound
+        page.press("Down")
+        page.press("Return")
+        assert page.do(eval="document.getElementById('ended').hidden") is False
+        page.keep("ended", picture=False)
+        assert page.stored() == SAVED.hex()
+        # A key starts the game again; 1 plays in full screen, where Esc
+        # reaches the game.
+        page.press("x", settle=1.0)
+        page.wait_for(prompt_shown, what="the prompt again")
+        page.press("1")
+        assert page.do(eval="!!document.fullscreenElement") and page.keep("full_screen") == title
+        page.press("Return", settle=0.1)
+        check_game_start(page.keep("game_kept"), game, 2570)
+        page.press("Escape")
+        assert page.grab() == title and page.do(eval="!!document.fullscreenElement")
+        assert page.faults == [], page.faults
+    finally:
+        page.kill()
+
+
+def test_web_zip_served_two_pages_and_a_raised_score_kept_as_a_page_closes():
+    folder = tempfile.mkdtemp(prefix="zarn-web-host-")
+    with zipfile.ZipFile(built()[0]) as z:
+        assert sorted(z.namelist()) == ["README.txt", "index.html"]
+        z.extractall(folder)
+    assert open(os.path.join(folder, "index.html"), "rb").read() == open(built()[2], "rb").read()
+    server = subprocess.Popen(["python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"],
+                              cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    try:
+        port = server.stdout.readline().split(" port ")[1].split()[0]
+        url = f"http://127.0.0.1:{port}/index.html"
+        page = Page(url, "web_host", tempfile.mkdtemp(prefix="zarn-profile-"))
+        try:
+            page.start(b"\xff" * 4)  # -1, which any game over raises
+            page.press("2")
+            assert page.keep("title") == traced(tuple(TO_TITLE))["title"]
+            for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:  # a game at level 16
+                page.press(name, hold=0.05, settle=0.05)
+            page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 40, "the game over")
+            page.press("x")
+            page.wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
+            # Another page of the game keeps a better score meanwhile; this
+            # one, closed, keeps its raised score, and the better one stays.
+            page.do(tab=url)
+            page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {EARLIER.hex()!r})")
+            page.do(front=0)
+            page.do(closeTab=True)
+            assert page.stored() == SAVED.hex(), page.stored()
+            assert page.faults == [], page.faults
+        finally:
+            page.kill()
+    finally:
+        server.kill()
