@@ -99,14 +99,14 @@ class Page(Window):
     """The game in a page of headless Chromium (tests/web/browser.js), with a
     window's ways: keys in, its picture out and kept."""
 
-    def __init__(self, url, run, profile, size=(1280, 800)):
+    def __init__(self, url, run, profile, size=(1280, 800), env=None):
         self.run, self.kept, self.dir = run, 0, os.path.join(ARTEFACTS, run)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
         self.proc = subprocess.Popen(["node", os.path.join(TOP, "tests", "web", "browser.js")],
                                      env=dict(os.environ, NODE_PATH=node_modules()), text=True,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.do(open=url, profile=profile, width=size[0], height=size[1])
+        self.do(open=url, profile=profile, width=size[0], height=size[1], env=env)
 
     def do(self, **command):
         self.proc.stdin.write(json.dumps(command) + "\n")

@@ -226,5 +226,5 @@ var Page = (function () {
   };
 })();
 
-Module['preRun'] = [Page.prepare];
+Module['preRun'] = (Module['preRun'] || []).concat(Page.prepare);
 Module['onExit'] = Page.ended;

@@ -53,7 +53,9 @@ int platform_set_gfx_mode(GfxRole role) {
   return 0;
 }
 
-void platform_present(BITMAP *frame) {
+namespace {
+
+void present(BITMAP *frame) {
   bool all = !shown.valid ||
              memcmp(shown.palette, _current_palette, sizeof(PALETTE)) != 0;
   if (all) {
@@ -72,4 +74,12 @@ void platform_present(BITMAP *frame) {
   shown.valid = true;
   if (changed)
     page_show(rgba);
+}
+
+} // namespace
+
+void platform_present(BITMAP *frame) {
+  long long begin = timing_present_begin();
+  present(frame);
+  timing_present_end(begin);
 }

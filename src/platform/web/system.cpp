@@ -42,6 +42,7 @@ const PageKey page_keys[] = {
 } // namespace
 
 int platform_install_system(char *why, int why_size) {
+  timing_start();
   // Our texts and font are plain 8-bit characters.
   set_uformat(U_ASCII);
   if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {

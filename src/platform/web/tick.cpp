@@ -15,26 +15,28 @@ namespace {
 EM_JS(void, page_loop, (int loop), { Page.loop(loop); });
 
 const double tick_ms = 20.0;
+const double catch_up_ms = 5 * tick_ms;
 
 void (*game_tick_handler)();
 std::atomic<int> *pending_tick;
 double next_tick_ms;
 int loop_shown = -1;
 
-// Sleeps until the next tick is due, then gives it. Ticks keep to the clock
-// (each is due 20 ms after the one before, however late a wake-up came),
-// except after a pause of more than a tick, a hidden page's above all: the
-// game then goes on from now instead of racing to catch up.
+// Sleeps until the next tick is due, then gives it. Ticks keep to the clock,
+// each due 20 ms after the one before: a wake-up that came late is made up
+// by the next passes, which then find their ticks due at once, as long as
+// it is by a few ticks. A longer pause, a hidden page's above all, starts
+// the clock again from now instead: the game never races to catch up.
 void sleep_until_tick() {
   double now = emscripten_get_now();
+  if (now - next_tick_ms > catch_up_ms)
+    next_tick_ms = now;
   while (now < next_tick_ms) {
     emscripten_sleep(static_cast<unsigned>(std::ceil(next_tick_ms - now)));
     now = emscripten_get_now();
   }
   game_tick_handler();
   next_tick_ms += tick_ms;
-  if (now >= next_tick_ms)
-    next_tick_ms = now + tick_ms;
 }
 
 } // namespace
@@ -55,9 +57,11 @@ void platform_wait_pass(LoopId loop) {
   // after their step, so between their passes it is the next tick itself
   // that counts.
   if (loop != LOOP_GAME) {
+    timing_note_pass(loop);
     sleep_until_tick();
     return;
   }
   while (pending_tick->load() == 0)
     sleep_until_tick();
+  timing_note_pass(loop); // the tick this pass takes
 }

@@ -8,6 +8,7 @@
 #define ZARN_WEB_H
 
 #include "platform/platform.h"
+#include "platform/timing.h"
 
 // sound.cpp: offers the library the page's sound driver, where the browser
 // has Web Audio; called once the library's system is up, before the game
