@@ -99,14 +99,14 @@ class Page(Window):
     """The game in a page of headless Chromium (tests/web/browser.js), with a
     window's ways: keys in, its picture out and kept."""
 
-    def __init__(self, url, run, profile, size=(1280, 800), env=None):
+    def __init__(self, url, run, profile, size=(1280, 800), pre_run=""):
         self.run, self.kept, self.dir = run, 0, os.path.join(ARTEFACTS, run)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
         self.proc = subprocess.Popen(["node", os.path.join(TOP, "tests", "web", "browser.js")],
                                      env=dict(os.environ, NODE_PATH=node_modules()), text=True,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.do(open=url, profile=profile, width=size[0], height=size[1], env=env)
+        self.do(open=url, profile=profile, width=size[0], height=size[1], preRun=pre_run)
 
     def do(self, **command):
         self.proc.stdin.write(json.dumps(command) + "\n")
@@ -211,7 +211,7 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         page.kill()
 
 
-def test_web_zip_served_two_pages_and_a_raised_score_kept_as_a_page_closes():
+def test_web_zip_from_a_server_scores_across_pages_and_a_damaged_pack_said():
     folder = tempfile.mkdtemp(prefix="zarn-web-host-")
     with zipfile.ZipFile(built()[0]) as z:
         assert sorted(z.namelist()) == ["README.txt", "index.html"]
@@ -240,6 +240,16 @@ def test_web_zip_served_two_pages_and_a_raised_score_kept_as_a_page_closes():
             page.do(closeTab=True)
             assert page.stored() == SAVED.hex(), page.stored()
             assert page.faults == [], page.faults
+        finally:
+            page.kill()
+        # A damaged pack: its message box's text in the page, then the end.
+        page = Page(url, "web_no_pack", tempfile.mkdtemp(prefix="zarn-profile-"),
+                    pre_run="FS.writeFile('/zarn.dat', new Uint8Array(10))")
+        try:
+            time.sleep(1)
+            page.keep("message", picture=False)
+            said = page.do(eval="[message.hidden, message.textContent, ended.hidden]")
+            assert said == [False, "Error loading zarn.dat \nwrong password or damaged file\n", False], said
         finally:
             page.kill()
     finally:

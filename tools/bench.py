@@ -131,7 +131,7 @@ def web_page():
     processes in play (20 s), then the timings of a minute's play. The page's
     clock starts as the page is opened."""
     page = Page("file://" + built()[2], "bench_web", tempfile.mkdtemp(prefix="zarn-profile-"),
-                env={"ZARN_TIMING": "/timing.txt"})
+                pre_run="ENV.ZARN_TIMING = '/timing.txt'")
     try:
         page.wait_for(prompt_shown, what="the mode prompt")
         page.press("2", settle=1)

@@ -220,6 +220,7 @@ var Page = (function () {
     // The program has returned: say so, and how to start again.
     ended: function () {
       ended = true;
+      canvas.style.opacity = 0.4;
       if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
       note.hidden = false;
     },

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Headless Chromium for the suite's browser sessions (tests/test_web.py),
 // driven by one JSON command a line on standard input, each answered by one
-// JSON line: {"open": URL, "profile": DIR, "width": W, "height": H, "env":
-// {NAME: VALUE}} (the program's environment, as a shell would give it),
+// JSON line: {"open": URL, "profile": DIR, "width": W, "height": H,
+// "preRun": JS} (run before the program starts, at every load),
 // {"tab": URL} (another page, which the next commands are for), {"front": N}
 // (the commands go to the Nth page), {"down": KEY}, {"up": KEY},
 // {"shot": PNG}, {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
@@ -53,9 +53,7 @@ async function run(c) {
       viewport: { width: c.width, height: c.height },
     });
     await context.addInitScript(WATCH_SOUND);
-    await context.addInitScript((env) => {
-      window.Module = { preRun: [() => Object.assign(ENV, env)] };
-    }, c.env || {});
+    await context.addInitScript((code) => { window.Module = { preRun: [new Function(code)] }; }, c.preRun || '');
     page = watch(context.pages()[0] || await context.newPage());
     await page.goto(c.open);
   } else if (c.tab) {
