@@ -36,6 +36,7 @@ void sleep_until_tick() {
     now = emscripten_get_now();
   }
   game_tick_handler();
+  timing_note_tick();
   next_tick_ms += tick_ms;
 }
 
