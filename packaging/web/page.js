@@ -159,14 +159,14 @@ var Page = (function () {
       addEventListener('keydown', function (e) { key(e, true); });
       addEventListener('keyup', function (e) { key(e, false); });
       // Keys let go while the page had no focus would stay down.
-      addEventListener('blur', function () { Module._web_keys_up(); });
+      addEventListener('blur', function () { if (!ended) Module._web_keys_up(); });
       addEventListener('mousedown', function () {
         if (ended) location.reload();
         else startSound();
       });
-      addEventListener('pagehide', function () { Module._web_page_hidden(); });
+      addEventListener('pagehide', function () { if (!ended) Module._web_page_hidden(); });
       document.addEventListener('visibilitychange', function () {
-        if (document.hidden) Module._web_page_hidden();
+        if (document.hidden && !ended) Module._web_page_hidden();
       });
       canvas.focus();
       FS.writeFile('/zarn.dat', Uint8Array.from(atob(zarnPack), function (c) { return c.charCodeAt(0); }));
