@@ -130,7 +130,7 @@ class Page(Window):
         self.kept += 1
         return self.grab(os.path.join(self.dir, f"{self.kept:02}_{name}.png"), picture)
 
-    def press(self, name, hold=0.1, settle=0.3):
+    def press(self, name, hold=0.1, settle=0.2):
         self.do(down=KEYS.get(name, name))
         time.sleep(hold)
         self.do(up=KEYS.get(name, name))
