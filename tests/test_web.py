@@ -4,11 +4,8 @@ held to the native one, and the page in headless Chromium, opened from disk
 and from a static web server, played as a player would with its picture read
 back as the Linux sessions read a window's. Screenshots in
 build/artefacts/session/web_*/."""
-import functools
-import json
 import os
 import random
-import shutil
 import subprocess
 import tempfile
 import time
@@ -17,27 +14,16 @@ import zipfile
 import zarn_test
 from test_session import EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start
 from test_windows import prompt_shown
-from xwindow import ARTEFACTS, Window, enlarged, play_to_first_handover, shows_text, traced
+from webpage import SCORE_KEY, Page, built
+from xwindow import play_to_first_handover, shows_text, traced
 from zarn_test import QUIT, TRACE, Driver, good_bot, scratch
 
-TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-WEB = os.path.join(TOP, "build-web")
-SCORE_KEY = "zarn/hiscore.zrn"
 # A few of the suite's replays, each leaning on another part of the tool: a
 # driver on a pipe, the display modes and messages, the command line and its
 # errors, the file system's refusals (the long game below takes pictures).
 REPLAYS = [("test_play", "test_ape_climbs_and_reaches"), ("test_startup", "test_display_choices"),
            ("test_startup", "test_script_and_command_line_errors"),
            ("test_faults", "test_faults_high_score_file")]
-
-
-@functools.lru_cache(None)
-def built():
-    """tools/web.sh's outputs (quick once Allegro is built): zip, tool, page."""
-    out = subprocess.run([os.path.join(TOP, "tools", "web.sh")], capture_output=True, text=True,
-                         timeout=1800)
-    assert out.returncode == 0, out.stdout[-2000:] + out.stderr[-2000:]
-    return out.stdout.split()[-3:]
 
 
 def recorded_game(ticks, seed):
@@ -90,78 +76,6 @@ def test_web_replays_and_a_long_game_under_node_as_native():
     assert len(runs[0][3]) == 5 and runs[1] == runs[0]
 
 
-# The xdotool names the Linux sessions' helpers press, as the browser names them.
-KEYS = {"Left": "ArrowLeft", "Right": "ArrowRight", "Up": "ArrowUp", "Down": "ArrowDown",
-        "Return": "Enter", "space": "Space"}
-
-
-class Page(Window):
-    """The game in a page of headless Chromium (tests/web/browser.js), with a
-    window's ways: keys in, its picture out and kept."""
-
-    def __init__(self, url, run, profile, size=(1280, 800), pre_run=""):
-        self.run, self.kept, self.dir = run, 0, os.path.join(ARTEFACTS, run)
-        shutil.rmtree(self.dir, ignore_errors=True)
-        os.makedirs(self.dir)
-        self.proc = subprocess.Popen(["node", os.path.join(TOP, "tests", "web", "browser.js")],
-                                     env=dict(os.environ, NODE_PATH=node_modules()), text=True,
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.do(open=url, profile=profile, width=size[0], height=size[1], preRun=pre_run)
-
-    def do(self, **command):
-        self.proc.stdin.write(json.dumps(command) + "\n")
-        self.proc.stdin.flush()
-        answer = json.loads(self.proc.stdout.readline())
-        assert "error" not in answer, answer["error"]
-        self.faults = answer["faults"]
-        return answer["value"]
-
-    def grab(self, path=None, picture=True):
-        path = path or os.path.join(self.dir, "last.png")
-        self.do(shot=path)
-        if not picture:  # not the game's alone
-            return None
-        ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
-                             check=True).stdout
-        img, self.screen, self.size, self.k = enlarged(ppm)
-        return img
-
-    def keep(self, name, picture=True):
-        self.kept += 1
-        return self.grab(os.path.join(self.dir, f"{self.kept:02}_{name}.png"), picture)
-
-    def press(self, name, hold=0.1, settle=0.2):
-        self.do(down=KEYS.get(name, name))
-        time.sleep(hold)
-        self.do(up=KEYS.get(name, name))
-        time.sleep(settle)
-
-    def stored(self):
-        return self.do(eval=f"localStorage.getItem({SCORE_KEY!r})")
-
-    def start(self, kept):
-        """The page opened again with a best score kept from before."""
-        self.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {kept.hex()!r})")
-        self.do(reload=True)
-        self.wait_for(prompt_shown, what="the mode prompt")
-
-
-@functools.lru_cache(None)
-def node_modules():
-    """playwright-core, at the version tests/web/package-lock.json pins,
-    installed from the npm registry into the build folder once."""
-    prefix, source = os.path.join(WEB, "node"), os.path.join(TOP, "tests", "web")
-    lock = [os.path.join(d, "package-lock.json") for d in (source, prefix)]
-    if not os.path.exists(lock[1]) or open(lock[0]).read() != open(lock[1]).read():
-        shutil.rmtree(prefix, ignore_errors=True)
-        os.makedirs(prefix)
-        for name in ("package.json", "package-lock.json"):
-            shutil.copy(os.path.join(source, name), prefix)
-        subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, check=True,
-                       capture_output=True, timeout=600)
-    return os.path.join(prefix, "node_modules")
-
-
 def test_web_page_from_disk_played_quit_kept_in_full_screen():
     page_url = "file://" + built()[2]
     title = traced(tuple(TO_TITLE))["title"]
@@ -170,6 +84,7 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
     page = Page(page_url, "web_disk", tempfile.mkdtemp(prefix="zarn-profile-"))
     try:
         page.start(EARLIER)
+        page.wait_for(prompt_shown, what="the mode prompt")
         page.keep("prompt")
         assert page.do(eval="[document.title, document.activeElement.id]") == ["ZARN", "screen"]
         page.press("2")
@@ -225,6 +140,7 @@ def test_web_zip_from_a_server_scores_across_pages_and_a_damaged_pack_said():
         page = Page(url, "web_host", tempfile.mkdtemp(prefix="zarn-profile-"))
         try:
             page.start(b"\xff" * 4)  # -1, which any game over raises
+            page.wait_for(prompt_shown, what="the mode prompt")
             page.press("2")
             assert page.keep("title") == traced(tuple(TO_TITLE))["title"]
             for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:  # a game at level 16

@@ -18,12 +18,10 @@ import sys
 import tempfile
 import time
 
+from webpage import Page, built
 from xwindow import Window, xserver
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-sys.path.insert(0, os.path.join(TOP, "tests"))
-from test_web import Page, built  # noqa: E402
-from test_windows import prompt_shown  # noqa: E402
 
 HZ = os.sysconf("SC_CLK_TCK")
 
@@ -133,7 +131,7 @@ def web_page():
     page = Page("file://" + built()[2], "bench_web", tempfile.mkdtemp(prefix="zarn-profile-"),
                 pre_run="ENV.ZARN_TIMING = '/timing.txt'")
     try:
-        page.wait_for(prompt_shown, what="the mode prompt")
+        page.wait_for(any, what="the mode prompt")
         page.press("2", settle=1)
         page.press("Return")
         t0 = time.monotonic()
