@@ -7,7 +7,9 @@ each, next to Xvfb's own) in the 640x480 window of a 1024x768 desktop, in the
 960x720 window and in 1280x960 full screen of a 1920x1080 one, the game
 loop's tick rate over 60 s, how long showing a frame takes in play, the time
 from start to the mode prompt and from its answer to the title, and peak
-memory."""
+memory; then the same in the browser build's page in headless Chromium, and
+the page's size."""
+import gzip
 import json
 import os
 import shutil
@@ -16,6 +18,7 @@ import sys
 import tempfile
 import time
 
+from webpage import Page, built
 from xwindow import Window, xserver
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
@@ -85,16 +88,61 @@ def real_game(size="1024x768", mode="2", whole=True):
             r["exit"] = x.quit_from_game()[0]
         finally:
             x.kill()
-    t = dict((l.split()[0], l.split()[1:]) for l in open(timing))
-    frames, total, longest = (int(v) for v in t["present"])
-    r["present"] = (total / max(frames, 1) / 1e3, longest / 1e3)
+    t = timings(open(timing).read())
+    r["present"] = t["present"]
     if not whole:
         return r
-    n, first_tick, last_tick = (int(v) for v in t["ticks"])
-    r["rate"] = ((n - 1) / ((last_tick - first_tick) / 1e9), (last_tick - first_tick) / 1e9)
-    r["to_prompt"] = (int(t["prompt"][0]) - start) / 1e6
-    r["to_title"] = (int(t["title"][0]) - int(t["answer"][0])) / 1e6
+    r.update(rate=t["rate"], to_prompt=t["prompt"] - start / 1e6, to_title=t["to_title"])
     shutil.rmtree(folder, ignore_errors=True)
+    return r
+
+
+def timings(text):
+    """What ZARN_TIMING wrote: the tick rate and its span, the present step's
+    mean and longest in us, the prompt and the title in ms of the clock."""
+    t = dict((l.split()[0], l.split()[1:]) for l in text.splitlines())
+    frames, total, longest = (int(v) for v in t["present"])
+    n, first_tick, last_tick = (int(v) for v in t["ticks"])
+    return {"present": (total / max(frames, 1) / 1e3, longest / 1e3),
+            "rate": ((n - 1) / ((last_tick - first_tick) / 1e9), (last_tick - first_tick) / 1e9),
+            "prompt": int(t["prompt"][0]) / 1e6, "to_title": (int(t["title"][0]) - int(t["answer"][0])) / 1e6}
+
+
+def descendants(pid):
+    """The process and every process started under it."""
+    parents = {}
+    for p in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            parents[int(p)] = int(open(f"/proc/{p}/stat").read().rsplit(")", 1)[1].split()[1])
+        except OSError:
+            pass
+    found = {pid}
+    while True:
+        more = {p for p, parent in parents.items() if parent in found} - found
+        if not more:
+            return sorted(found)
+        found |= more
+
+
+def web_page():
+    """The page from disk in headless Chromium: the CPU of all of Chromium's
+    processes in play (20 s), then the timings of a minute's play. The page's
+    clock starts as the page is opened."""
+    page = Page("file://" + built()[2], "bench_web", tempfile.mkdtemp(prefix="zarn-profile-"),
+                pre_run="ENV.ZARN_TIMING = '/timing.txt'")
+    try:
+        page.wait_for(any, what="the mode prompt")
+        page.press("2", settle=1)
+        page.press("Return")
+        t0 = time.monotonic()
+        shares, secs = cpu_share(descendants(page.proc.pid)[1:], 20)  # not the driver
+        time.sleep(max(0.0, 61 - (time.monotonic() - t0)))
+        for k in ("Escape", "Down", "Down", "Down", "Return"):
+            page.press(k)
+        r = timings(page.do(eval="FS.readFile('/timing.txt', { encoding: 'utf8' })"))
+    finally:
+        page.kill()
+    r["play"] = (sum(shares), secs)
     return r
 
 
@@ -123,6 +171,20 @@ def main():
                  r["to_prompt"] < 100))
     rows.append(("prompt answered to the title screen", f"{r['to_title']:.0f} ms", "", None))
     rows.append(("peak memory (VmHWM)", f"{r['hwm_kb'] / 1024:.1f} MiB", "", None))
+    w = web_page()
+    rate, secs = w["rate"]
+    html = open(built()[2], "rb").read()
+    size, packed = len(html) / 1e6, len(gzip.compress(html, 9)) / 1e6
+    rows += [(f"page: tick rate of the game loop ({secs:.0f} s)", f"{rate:.3f} Hz", "50.00 +- 0.05",
+              abs(rate - 50) <= 0.05),
+             ("page: present step in play", "mean {:.0f} us, longest {:.0f} us".format(*w["present"]),
+              "< 20 ms", w["present"][1] < 20000),
+             (f"page: CPU in play, all of headless Chromium ({w['play'][1]:.0f} s)",
+              f"{w['play'][0] * 100:.1f} % of a core", "", None),
+             ("page: opening zarn.html to the mode prompt", f"{w['prompt']:.0f} ms", "", None),
+             ("page: prompt answered to the title screen", f"{w['to_title']:.0f} ms", "", None),
+             ("page: zarn.html's size", f"{size:.2f} MB, {packed:.2f} MB gzipped",
+              "< 3 MB, < 1.5 MB gzipped", size < 3 and packed < 1.5)]
     print("| measure | this machine | target | met |")
     print("|---|---|---|---|")
     for what, value, target, met in rows:

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Prints the benchmark table, measured in one run on this machine (about four
-# and a half minutes; run it on an otherwise idle machine): tools/bench.sh
+# Prints the benchmark table, measured in one run on this machine (about six
+# minutes; run it on an otherwise idle machine): tools/bench.sh
 # Xvfb runs on the first free display of ZARN_DISPLAYS (by default :70..:89).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

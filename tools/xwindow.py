@@ -141,6 +141,22 @@ def waiting_lanes(img):
             if any(drawn_at(img, 34 + f, WAIT_X[lane], LANE_Y[lane]) == 1 for f in range(4))]
 
 
+def enlarged(ppm):
+    """The game's 320x240 picture in a PPM of a screen that shows it k times
+    enlarged, centred, k as large as fits: (the picture, the screen's RGB
+    bytes, its size, k). Every k x k block must be of one colour."""
+    w, h = (int(v) for v in ppm.split()[1:3])
+    screen, k = ppm[len(ppm) - 3 * w * h:], min(w // 320, h // 240)
+    x0, y0 = (w - 320 * k) // 2 * 3, (h - 240 * k) // 2
+    at, out = [(y0 + y) * w * 3 + x0 for y in range(240 * k)], []
+    rows = [screen[a:a + 960 * k] for a in at]
+    for y in range(240):
+        px = [rows[y * k][i:i + 3] for i in range(0, 960 * k, 3 * k)]
+        assert rows[y * k:y * k + k] == [b"".join(p * k for p in px)] * k, f"row {y}: not {k}x{k} blocks"
+        out += px
+    return b"".join(out), screen, (w, h), k
+
+
 class Window:
     """The game's window: keys into it, its picture out of it."""
 
@@ -178,25 +194,16 @@ class Window:
                                   capture_output=True, text=True, timeout=60).stdout.split())
 
     def grab(self):
-        """The game's 320x240 picture, shown k times enlarged: the window
-        holds it whole, full screen centred. Every k x k block must be of
-        one colour."""
+        """The game's 320x240 picture: the window holds it whole, full
+        screen centred."""
         for _ in range(50):  # a new window may not be mapped yet
             ppm = subprocess.run(["import", "-window", self.wid, *self.crop, "-depth", "8", "ppm:-"],
                                  env=self.env, capture_output=True).stdout
             if ppm:
                 break
             time.sleep(0.05)
-        w, h = (int(v) for v in ppm.split()[1:3])
-        self.screen, self.size, k = ppm[len(ppm) - 3 * w * h:], (w, h), min(w // 320, h // 240)
-        self.k, x0, y0 = k, (w - 320 * k) // 2 * 3, (h - 240 * k) // 2
-        at, out = [(y0 + y) * w * 3 + x0 for y in range(240 * k)], []
-        rows = [self.screen[a:a + 960 * k] for a in at]
-        for y in range(240):
-            px = [rows[y * k][i:i + 3] for i in range(0, 960 * k, 3 * k)]
-            assert rows[y * k:y * k + k] == [b"".join(p * k for p in px)] * k, f"row {y}: not {k}x{k} blocks"
-            out += px
-        return b"".join(out)
+        img, self.screen, self.size, self.k = enlarged(ppm)
+        return img
 
     def close(self):
         """What a window manager sends when the window's close button is

@@ -57,7 +57,8 @@ bool platform_quit_requested();
 int platform_quit_exit_value();
 // When the display goes away the program cannot go on drawing and ends at
 // once, from whatever thread noticed; `save` runs first and must do nothing
-// but keep what would otherwise be lost.
+// but keep what would otherwise be lost. A page runs it as it is hidden or
+// closed, when it may end without another word, and goes on.
 void platform_on_display_lost(void (*save)());
 
 #endif

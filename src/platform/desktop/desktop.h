@@ -6,6 +6,7 @@
 #define ZARN_DESKTOP_H
 
 #include "platform/platform.h"
+#include "platform/timing.h"
 
 // A rectangle of the desktop, in its pixels: a monitor.
 struct Area {
@@ -19,18 +20,6 @@ int start_showing(int scale);
 
 // system.cpp: the close button's request, set on the library's own thread.
 void request_close();
-
-// timing.cpp: the monotonic clock, in nanoseconds.
-long long clock_ns();
-// The measurements of tools/bench.sh, off unless ZARN_TIMING names a file;
-// when off each costs one untaken branch.
-void timing_start();
-void timing_note_pass(LoopId loop);
-// A tick the timer handed to the game; called on the timer's thread.
-void timing_note_tick();
-// The clock for one present step, or 0 when nothing is measured.
-long long timing_present_begin();
-void timing_present_end(long long begin);
 
 #ifdef ALLEGRO_WITH_XWINDOWS
 // x11.cpp. Xlib's error handlers: a lost display or a refused request ends

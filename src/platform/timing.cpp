@@ -5,7 +5,7 @@
 // many the timer handed over between its first and last, and how long the
 // present step took in play (frames, total, longest). Written at exit, in
 // nanoseconds of the monotonic clock.
-#include "platform/desktop/desktop.h"
+#include "platform/timing.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Sound through the library's own mixer and driver; every sample plays at
-// the one volume, pan and pitch the game has.
-#include "platform/desktop/desktop.h"
+// Sound through the library's own mixer and whichever driver it finds: the
+// desktop's sound card, or the page's Web Audio (web/sound.cpp). Every
+// sample plays at the one volume, pan and pitch the game has.
+#include "platform/platform.h"
 
 int platform_install_sound(const char *config_path) {
   return install_sound(DIGI_AUTODETECT, MIDI_NONE, config_path);

@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: MIT
+// The page's side of the browser build: what the game's platform layer
+// (src/platform/web/) asks of the browser, and what the browser tells it.
+// The picture on the canvas, enlarged by a whole number; the keys; full
+// screen; the sound's way out; the best score in the page's storage; the
+// messages and the end of a run. Runs before the program starts.
+var Page = (function () {
+  var canvas, context, board, note;
+  // The best score's file, kept in the page's storage as its bytes in hex.
+  var SCORE_KEY = 'zarn/hiscore.zrn', SCORE_FILE = '/hiscore.zrn';
+  var LOOP_PROMPT = 0;
+  var loop = -1, fullScreenAsked = false, ended = false;
+
+  // The library's scancodes of the keys the game can be given, by the
+  // browser's names of the keys' places (the program names them: keyName).
+  var scancodes = {};
+
+  // The largest whole number of screen pixels per game pixel that fits the
+  // window, or the screen in full screen.
+  function fit() {
+    var ratio = window.devicePixelRatio || 1;
+    var k = Math.max(1, Math.floor(Math.min(innerWidth * ratio / 320, innerHeight * ratio / 240)));
+    canvas.style.width = 320 * k / ratio + 'px';
+    canvas.style.height = 240 * k / ratio + 'px';
+  }
+
+  function say(text) {
+    board.textContent = text;
+    board.hidden = false;
+  }
+
+  function key(event, down) {
+    if (event.ctrlKey || event.altKey || event.metaKey) return;
+    var code = scancodes[event.code];
+    if (code === undefined) return;
+    // Arrows and Space would scroll, Tab would move the focus away.
+    event.preventDefault();
+    if (ended) {
+      if (down) location.reload();
+      return;
+    }
+    if (down) {
+      startSound();
+      // Full screen is granted only inside the key's own handler.
+      if (loop === LOOP_PROMPT && event.code === 'Digit1') askFullScreen();
+    }
+    if (down && event.repeat) return;
+    var ascii = event.key.length === 1 ? event.key.charCodeAt(0) & 255
+              : {Enter: 13, Escape: 27, Tab: 9, Backspace: 8}[event.key] || 0;
+    Module._web_key(code, down ? 1 : 0, ascii);
+  }
+
+  function askFullScreen() {
+    var page = document.documentElement;
+    if (!document.fullscreenEnabled || !page.requestFullscreen) return;
+    fullScreenAsked = true;
+    page.requestFullscreen().catch(function () {});
+  }
+
+  // In full screen Esc belongs to the game where the browser lets a page
+  // keep it (holding it still leaves full screen).
+  function fullScreenChanged() {
+    var lock = navigator.keyboard && navigator.keyboard.lock;
+    if (document.fullscreenElement && lock) navigator.keyboard.lock(['Escape']).catch(function () {});
+    fit();
+  }
+
+  // ---- sound ------------------------------------------------------------
+  // The library's mixer makes the sound in the program; here it is played.
+  // It is handed over in blocks, queued where the browser plays it, and the
+  // program keeps the queue a little ahead of what is heard.
+  var AudioType = window.AudioContext || window.webkitAudioContext;
+  var audio = null, out = null, made = 0, rate = 0, LEAD = 0.08;
+
+  // Takes the queued blocks into the two channels; silence where none waits.
+  function drain(queue, left, right) {
+    var i = 0;
+    while (i < left.length && queue.blocks.length) {
+      var block = queue.blocks[0], n = Math.min(left.length - i, block[0].length - queue.at);
+      left.set(block[0].subarray(queue.at, queue.at + n), i);
+      right.set(block[1].subarray(queue.at, queue.at + n), i);
+      i += n;
+      queue.at += n;
+      if (queue.at === block[0].length) {
+        queue.blocks.shift();
+        queue.at = 0;
+      }
+    }
+    left.fill(0, i);
+    right.fill(0, i);
+  }
+
+  // A browser lets a page sound only after a key or a click.
+  function startSound() {
+    if (audio) {
+      if (audio.state === 'suspended') audio.resume();
+      return;
+    }
+    if (!rate) return;
+    audio = new AudioType({ sampleRate: rate });
+    if (audio.audioWorklet) {
+      var code = 'var drain = ' + drain + ';\n' +
+        'registerProcessor("zarn-sound", class extends AudioWorkletProcessor {\n' +
+        '  constructor() { super(); this.queue = { blocks: [], at: 0 };\n' +
+        '    this.port.onmessage = (e) => this.queue.blocks.push(e.data); }\n' +
+        '  process(inputs, outputs) { drain(this.queue, outputs[0][0], outputs[0][1]); return true; }\n' +
+        '});\n';
+      // A page from disk has no origin of its own to make a blob: of.
+      audio.audioWorklet.addModule('data:text/javascript,' + encodeURIComponent(code)).then(function () {
+        var node = new AudioWorkletNode(audio, 'zarn-sound', { outputChannelCount: [2] });
+        node.connect(audio.destination);
+        out = function (block) { node.port.postMessage(block, [block[0].buffer, block[1].buffer]); };
+      });
+    } else {
+      // Where worklets are not offered (a page served without https).
+      var queue = { blocks: [], at: 0 }, node = audio.createScriptProcessor(2048, 0, 2);
+      node.onaudioprocess = function (e) {
+        drain(queue, e.outputBuffer.getChannelData(0), e.outputBuffer.getChannelData(1));
+      };
+      node.connect(audio.destination);
+      out = function (block) { queue.blocks.push(block); };
+    }
+    audio.resume();
+  }
+
+  // ---- the best score ---------------------------------------------------
+
+  function storage() {
+    try {
+      return window.localStorage;
+    } catch (e) {
+      return null; // storage refused: the score lives as long as the page
+    }
+  }
+
+  function scoreToFile(hex) {
+    if (!hex) return;
+    var bytes = new Uint8Array(hex.length / 2);
+    for (var i = 0; i < bytes.length; i++) bytes[i] = parseInt(hex.substr(2 * i, 2), 16);
+    FS.writeFile(SCORE_FILE, bytes);
+  }
+
+  // Two pages of the game share the storage: a score another one keeps is
+  // in the file when this one saves, and the save keeps the higher.
+  window.addEventListener('storage', function (e) {
+    if (e.key === SCORE_KEY) scoreToFile(e.newValue);
+  });
+
+  return {
+    // Before the program starts: the pack and the kept score in its folder.
+    prepare: function () {
+      canvas = document.getElementById('screen');
+      context = canvas.getContext('2d', { alpha: false });
+      board = document.getElementById('message');
+      note = document.getElementById('ended');
+      fit();
+      addEventListener('resize', fit);
+      document.addEventListener('fullscreenchange', fullScreenChanged);
+      addEventListener('keydown', function (e) { key(e, true); });
+      addEventListener('keyup', function (e) { key(e, false); });
+      // Keys let go while the page had no focus would stay down.
+      addEventListener('blur', function () { if (!ended) Module._web_keys_up(); });
+      addEventListener('mousedown', function () {
+        if (ended) location.reload();
+        else startSound();
+      });
+      addEventListener('pagehide', function () { if (!ended) Module._web_page_hidden(); });
+      document.addEventListener('visibilitychange', function () {
+        if (document.hidden && !ended) Module._web_page_hidden();
+      });
+      canvas.focus();
+      FS.writeFile('/zarn.dat', Uint8Array.from(atob(zarnPack), function (c) { return c.charCodeAt(0); }));
+      zarnPack = null;
+      var kept = storage();
+      if (kept) scoreToFile(kept.getItem(SCORE_KEY));
+    },
+    keyName: function (name, code) { scancodes[name] = code; },
+    canShow: function () { return !!context; },
+    // The program mixes at this rate where the browser has Web Audio.
+    offerSound: function (mixRate) {
+      rate = AudioType ? mixRate : 0;
+      return !!rate;
+    },
+    // The frames of sound wanted now to keep the queue LEAD seconds ahead.
+    soundWanted: function () {
+      if (!out || audio.state !== 'running') return 0;
+      var heard = Math.floor(audio.currentTime * rate), ahead = made - heard;
+      if (ahead < 0) made = heard; // the page stalled: start again from now
+      return Math.max(0, heard + Math.round(LEAD * rate) - made);
+    },
+    // Interleaved signed 16-bit stereo.
+    soundBlock: function (pointer, frames) {
+      var samples = HEAP16.subarray(pointer >> 1, (pointer >> 1) + 2 * frames);
+      var left = new Float32Array(frames), right = new Float32Array(frames);
+      for (var i = 0; i < frames; i++) {
+        left[i] = samples[2 * i] / 32768;
+        right[i] = samples[2 * i + 1] / 32768;
+      }
+      out([left, right]);
+      made += frames;
+    },
+    show: function (pointer) {
+      context.putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pointer, 320 * 240 * 4), 320, 240), 0, 0);
+    },
+    clear: function () {
+      context.fillStyle = '#000';
+      context.fillRect(0, 0, 320, 240);
+    },
+    fullScreenAsked: function () { return fullScreenAsked; },
+    loop: function (id) { loop = id; },
+    message: say,
+    keepScore: function () {
+      var kept = storage();
+      var bytes = FS.analyzePath(SCORE_FILE).exists ? FS.readFile(SCORE_FILE) : null;
+      if (!kept || !bytes) return;
+      var hex = '';
+      for (var i = 0; i < bytes.length; i++) hex += (bytes[i] < 16 ? '0' : '') + bytes[i].toString(16);
+      if (kept.getItem(SCORE_KEY) !== hex) kept.setItem(SCORE_KEY, hex);
+    },
+    // The program has returned: say so, and how to start again.
+    ended: function () {
+      ended = true;
+      canvas.style.opacity = 0.4;
+      if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
+      note.hidden = false;
+    },
+  };
+})();
+
+Module['preRun'] = (Module['preRun'] || []).concat(Page.prepare);
+Module['onExit'] = Page.ended;

@@ -1,0 +1,172 @@
+# SPDX-License-Identifier: MIT
+"""ZARN in the browser, as tools/web.sh builds it: the replay tool under node
+held to the native one, and the page in headless Chromium, opened from disk
+and from a static web server, played as a player would with its picture read
+back as the Linux sessions read a window's. Screenshots in
+build/artefacts/session/web_*/."""
+import os
+import random
+import subprocess
+import tempfile
+import time
+import zipfile
+
+import zarn_test
+from test_session import EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start
+from test_windows import prompt_shown
+from webpage import SCORE_KEY, Page, built
+from xwindow import play_to_first_handover, shows_text, traced
+from zarn_test import QUIT, TRACE, Driver, good_bot, scratch
+
+# A few of the suite's replays, each leaning on another part of the tool: a
+# driver on a pipe, the display modes and messages, the command line and its
+# errors, the file system's refusals (the long game below takes pictures).
+REPLAYS = [("test_play", "test_ape_climbs_and_reaches"), ("test_startup", "test_display_choices"),
+           ("test_startup", "test_script_and_command_line_errors"),
+           ("test_faults", "test_faults_high_score_file")]
+
+
+def recorded_game(ticks, seed):
+    """A script of a long game: the suite's good player, with a random key
+    now and then, through every game over into the next game, then QUIT."""
+    rand, d, script = random.Random(seed), Driver(seed=seed), []
+
+    def send(line, label=None):
+        script.extend([line, f". @{label}" if label else "."])
+        return d.send(line, label)
+    for line in (". 2", ". ENTER"):
+        send(line)
+    for n in range(ticks):
+        s = d.s
+        if s["loop"] == "menu":
+            send(". ENTER")
+        keys = rand.choice(["UP", "DOWN", "LEFT", "RIGHT", "X"]) if rand.random() < 0.1 else good_bot(s)
+        send(f"T {keys}", f"t{n}" if n % 2500 == 0 else None)
+    for line in ("T ESC", "T x5", *QUIT):
+        send(line)
+    d.close()
+    return script
+
+
+def test_web_replays_and_a_long_game_under_node_as_native():
+    tool = os.path.join(tempfile.mkdtemp(prefix="zarn-node-trace-"), "zarn-trace")
+    with open(tool, "w") as f:  # under the name the replay helpers run
+        f.write(f'#!/bin/sh\nexec node {built()[1]} "$@"\n')
+    os.chmod(tool, 0o755)
+    try:
+        zarn_test.TRACE = tool
+        for module, name in REPLAYS:
+            __import__(module).__dict__[name]()
+    finally:
+        zarn_test.TRACE = TRACE
+    script = "\n".join(recorded_game(12000, 4242)) + "\n"
+    runs = []
+    for program in (TRACE, tool):
+        folder = scratch(hiscore=EARLIER)
+        os.mkdir(os.path.join(folder, "shots"))
+        with open(os.path.join(folder, "script"), "w") as f:
+            f.write(script)
+        out = subprocess.run([program, "--seed", "4242", "--shots", "shots", "script"], cwd=folder,
+                             capture_output=True, timeout=600)
+        shots = {n: open(os.path.join(folder, "shots", n), "rb").read()
+                 for n in os.listdir(os.path.join(folder, "shots"))}
+        runs.append((out.returncode, out.stdout, out.stderr, shots,
+                     open(os.path.join(folder, "hiscore.zrn"), "rb").read()))
+    assert runs[0][1].count(b"\n") > 24000 and b'"exit":0' in runs[0][1].splitlines()[-1]
+    assert len(runs[0][3]) == 5 and runs[1] == runs[0]
+
+
+def test_web_page_from_disk_played_quit_kept_in_full_screen():
+    page_url = "file://" + built()[2]
+    title = traced(tuple(TO_TITLE))["title"]
+    pages = traced(tuple(TO_INSTRUCTIONS))
+    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
+    page = Page(page_url, "web_disk", tempfile.mkdtemp(prefix="zarn-profile-"))
+    try:
+        page.start(EARLIER)
+        page.wait_for(prompt_shown, what="the mode prompt")
+        page.keep("prompt")
+        assert page.do(eval="[document.title, document.activeElement.id]") == ["ZARN", "screen"]
+        page.press("2")
+        # Three times enlarged on a 1280x800 page, every pixel a 3x3 block,
+        # black around it.
+        assert page.keep("title") == title and page.k == 3
+        assert page.screen.count(0) - 9 * title.count(0) == len(page.screen) - 9 * len(title)
+        page.press("Return", settle=0.1)
+        check_game_start(page.keep("game_start"), game, 2570)
+        play_to_first_handover(page)
+        page.keep("handed_over")
+        page.press("Escape")
+        assert page.keep("title_after_game") == title
+        page.press("Down")
+        page.press("Down")
+        assert page.grab() == pages["title3"]
+        page.press("Return", settle=1.0)
+        assert page.keep("instructions") == pages["page"]
+        page.press("space")
+        sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
+        assert sound[0] == ["running"] and sound[1] > 20, sound
+        page.press("Down")
+        page.press("Return")
+        assert page.do(eval="document.getElementById('ended').hidden") is False
+        page.keep("ended", picture=False)
+        assert page.stored() == SAVED.hex()
+        # A key starts the game again; 1 plays in full screen, where Esc
+        # reaches the game.
+        page.press("x", settle=1.0)
+        page.wait_for(prompt_shown, what="the prompt again")
+        page.press("1")
+        assert page.do(eval="!!document.fullscreenElement") and page.keep("full_screen") == title
+        page.press("Return", settle=0.1)
+        check_game_start(page.keep("game_kept"), game, 2570)
+        page.press("Escape")
+        assert page.grab() == title and page.do(eval="!!document.fullscreenElement")
+        assert page.faults == [], page.faults
+    finally:
+        page.kill()
+
+
+def test_web_zip_from_a_server_scores_across_pages_and_a_damaged_pack_said():
+    folder = tempfile.mkdtemp(prefix="zarn-web-host-")
+    with zipfile.ZipFile(built()[0]) as z:
+        assert sorted(z.namelist()) == ["README.txt", "index.html"]
+        z.extractall(folder)
+    assert open(os.path.join(folder, "index.html"), "rb").read() == open(built()[2], "rb").read()
+    server = subprocess.Popen(["python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"],
+                              cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    try:
+        port = server.stdout.readline().split(" port ")[1].split()[0]
+        url = f"http://127.0.0.1:{port}/index.html"
+        page = Page(url, "web_host", tempfile.mkdtemp(prefix="zarn-profile-"))
+        try:
+            page.start(b"\xff" * 4)  # -1, which any game over raises
+            page.wait_for(prompt_shown, what="the mode prompt")
+            page.press("2")
+            assert page.keep("title") == traced(tuple(TO_TITLE))["title"]
+            for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:  # a game at level 16
+                page.press(name, hold=0.05, settle=0.05)
+            page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 40, "the game over")
+            page.press("x")
+            page.wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
+            # Another page of the game keeps a better score meanwhile; this
+            # one, closed, keeps its raised score, and the better one stays.
+            page.do(tab=url)
+            page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {EARLIER.hex()!r})")
+            page.do(front=0)
+            page.do(closeTab=True)
+            assert page.stored() == SAVED.hex(), page.stored()
+            assert page.faults == [], page.faults
+        finally:
+            page.kill()
+        # A damaged pack: its message box's text in the page, then the end.
+        page = Page(url, "web_no_pack", tempfile.mkdtemp(prefix="zarn-profile-"),
+                    pre_run="FS.writeFile('/zarn.dat', new Uint8Array(10))")
+        try:
+            time.sleep(1)
+            page.keep("message", picture=False)
+            said = page.do(eval="[message.hidden, message.textContent, ended.hidden]")
+            assert said == [False, "Error loading zarn.dat \nwrong password or damaged file\n", False], said
+        finally:
+            page.kill()
+    finally:
+        server.kill()

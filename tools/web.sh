@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Builds ZARN for the browser, by the same code:
+#   build-web/zarn.html             the game in one self-contained page
+#   build-web/zarn-VERSION-web.zip  the page as index.html, with a README.txt
+#   build-web/zarn-trace.js         the replay tool: node build-web/zarn-trace.js ...
+# The last line it prints is the page's path.
+#
+# It installs what it needs (Debian packages, only those missing: Debian's
+# own emscripten, which works offline, node, and Chromium to open the page),
+# builds the Linux game first if its zarn.dat is missing (the page holds that
+# very pack), fetches Allegro 4.4.3.1's source once (tools/allegro_source.sh)
+# and compiles the library's portable core for WebAssembly within the build,
+# which keeps it: later runs only build the game again.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+out=$top/build-web
+cache=$out/allegro
+
+packages=(cmake make python3 emscripten nodejs chromium)
+"$top/tools/install_packages.sh" web "${packages[@]}"
+
+[ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
+
+tarball=$("$top/tools/allegro_source.sh" web "$cache")
+sum=$(sha256sum "$tarball" | cut -d' ' -f1)
+if [ "$(cat "$cache/src/zarn-stamp" 2>/dev/null)" != "$sum" ]; then
+  rm -rf "$cache/src"
+  mkdir -p "$cache/src"
+  tar -xzf "$tarball" -C "$cache/src" --strip-components=1
+  echo "$sum" >"$cache/src/zarn-stamp"
+fi
+
+# Debian's node does not look in Debian's own folder of node modules, where
+# emscripten's optimizer finds its parser.
+export NODE_PATH=/usr/share/nodejs
+jobs=$(nproc 2>/dev/null || echo 2)
+log=$out/build.log
+if ! { emcmake cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+         -DZARN_WERROR=ON -DZARN_ALLEGRO_SOURCE="$cache/src" -DZARN_LINUX_BUILD="$top/build" &&
+       cmake --build "$out" -j"$jobs"; } >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "web: the build failed; its log is $log" >&2
+  exit 1
+fi
+ls "$out"/zarn-*-web.zip "$out/zarn-trace.js" "$out/zarn.html"

@@ -1,0 +1,99 @@
+# SPDX-License-Identifier: MIT
+"""The browser build's page in headless Chromium, with the ways of a game's
+window (xwindow.Window): keys in, its picture out and kept. Driven through
+web/browser.js and playwright-core, which is installed at the version
+web/package-lock.json pins into build-web/node. tools/web.sh builds the
+page."""
+import functools
+import json
+import os
+import shutil
+import subprocess
+import time
+
+from xwindow import ARTEFACTS, Window, enlarged
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.join(HERE, "..")
+WEB = os.path.join(TOP, "build-web")
+SCORE_KEY = "zarn/hiscore.zrn"  # where the page keeps the best score's bytes
+
+
+@functools.lru_cache(None)
+def built():
+    """tools/web.sh's outputs (quick once Allegro is built): zip, tool, page."""
+    out = subprocess.run([os.path.join(TOP, "tools", "web.sh")], capture_output=True, text=True,
+                         timeout=1800)
+    assert out.returncode == 0, out.stdout[-2000:] + out.stderr[-2000:]
+    return out.stdout.split()[-3:]
+
+
+# The xdotool names the Linux sessions' helpers press, as the browser names them.
+KEYS = {"Left": "ArrowLeft", "Right": "ArrowRight", "Up": "ArrowUp", "Down": "ArrowDown",
+        "Return": "Enter", "space": "Space"}
+
+
+class Page(Window):
+    """The game in a page of headless Chromium, its screenshots kept in
+    ARTEFACTS/run; pre_run is JavaScript run before the program starts."""
+
+    def __init__(self, url, run, profile, size=(1280, 800), pre_run=""):
+        self.run, self.kept, self.dir = run, 0, os.path.join(ARTEFACTS, run)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.proc = subprocess.Popen(["node", os.path.join(HERE, "web", "browser.js")],
+                                     env=dict(os.environ, NODE_PATH=node_modules()), text=True,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.do(open=url, profile=profile, width=size[0], height=size[1], preRun=pre_run)
+
+    def do(self, **command):
+        self.proc.stdin.write(json.dumps(command) + "\n")
+        self.proc.stdin.flush()
+        answer = json.loads(self.proc.stdout.readline())
+        assert "error" not in answer, answer["error"]
+        self.faults = answer["faults"]
+        return answer["value"]
+
+    def grab(self, path=None, picture=True):
+        path = path or os.path.join(self.dir, "last.png")
+        self.do(shot=path)
+        if not picture:  # not the game's alone
+            return None
+        ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
+                             check=True).stdout
+        img, self.screen, self.size, self.k = enlarged(ppm)
+        return img
+
+    def keep(self, name, picture=True):
+        self.kept += 1
+        return self.grab(os.path.join(self.dir, f"{self.kept:02}_{name}.png"), picture)
+
+    def press(self, name, hold=0.1, settle=0.2):
+        self.do(down=KEYS.get(name, name))
+        time.sleep(hold)
+        self.do(up=KEYS.get(name, name))
+        time.sleep(settle)
+
+    def stored(self):
+        return self.do(eval=f"localStorage.getItem({SCORE_KEY!r})")
+
+    def start(self, kept):
+        """The page opened again with a best score kept from before."""
+        self.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {kept.hex()!r})")
+        self.do(reload=True)
+
+
+@functools.lru_cache(None)
+def node_modules():
+    """playwright-core, at the version tools/web/package-lock.json pins,
+    installed from the npm registry into the build folder once."""
+    prefix, source = os.path.join(WEB, "node"), os.path.join(HERE, "web")
+    lock = [os.path.join(d, "package-lock.json") for d in (source, prefix)]
+    if not os.path.exists(lock[1]) or open(lock[0]).read() != open(lock[1]).read():
+        shutil.rmtree(prefix, ignore_errors=True)
+        os.makedirs(prefix)
+        for name in ("package.json", "package-lock.json"):
+            shutil.copy(os.path.join(source, name), prefix)
+        subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, check=True,
+                       capture_output=True, timeout=600)
+    return os.path.join(prefix, "node_modules")
