@@ -166,6 +166,7 @@ class Window:
         self.env, self.folder, self.run, self.kept = env, folder, run, 0
         self.others = self.windows()  # other games' windows, or Wine's
         env = dict(env, LD_PRELOAD=preload) if preload else env
+        self.started_ns = time.monotonic_ns()  # the program's start, for the benchmark
         self.proc = (subprocess.Popen(command, cwd=folder, env=env, stdout=subprocess.PIPE,
                                       stderr=subprocess.PIPE) if command else start_game(folder, env))
         self.find(full)
