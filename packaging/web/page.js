@@ -140,11 +140,22 @@ var Page = (function () {
     FS.writeFile(SCORE_FILE, bytes);
   }
 
-  // Two pages of the game share the storage: a score another one keeps is
-  // in the file when this one saves, and the save keeps the higher.
-  window.addEventListener('storage', function (e) {
-    if (e.key === SCORE_KEY) scoreToFile(e.newValue);
-  });
+  // The storage is where the best score lives, and the program's file only
+  // its copy: each time the program opens the file to read it, the file is
+  // first made what the storage holds now. So a save merges with whatever
+  // another page of the game kept a moment before, however little before,
+  // and the higher score stays; and the start reads the kept score.
+  var pageReadsScore = false;
+  function readScoresFromStorage() {
+    var open = FS.open;
+    FS.open = function (path, flags) {
+      var kept = storage(), reads = typeof path === 'string' && (flags & 3) === 0;
+      if (reads && !pageReadsScore && kept && PATH.join2(FS.cwd(), path) === SCORE_FILE) {
+        scoreToFile(kept.getItem(SCORE_KEY));
+      }
+      return open.apply(this, arguments);
+    };
+  }
 
   return {
     // Before the program starts: the pack and the kept score in its folder.
@@ -171,8 +182,7 @@ var Page = (function () {
       canvas.focus();
       FS.writeFile('/zarn.dat', Uint8Array.from(atob(zarnPack), function (c) { return c.charCodeAt(0); }));
       zarnPack = null;
-      var kept = storage();
-      if (kept) scoreToFile(kept.getItem(SCORE_KEY));
+      readScoresFromStorage();
     },
     keyName: function (name, code) { scancodes[name] = code; },
     canShow: function () { return !!context; },
@@ -211,7 +221,9 @@ var Page = (function () {
     message: say,
     keepScore: function () {
       var kept = storage();
+      pageReadsScore = true;
       var bytes = FS.analyzePath(SCORE_FILE).exists ? FS.readFile(SCORE_FILE) : null;
+      pageReadsScore = false;
       if (!kept || !bytes) return;
       var hex = '';
       for (var i = 0; i < bytes.length; i++) hex += (bytes[i] < 16 ? '0' : '') + bytes[i].toString(16);
