@@ -35,6 +35,17 @@ def check_game_start(img, expected, best):
     assert same > 0.8 * 320 * 240, f"only {same} pixels match the playfield"
 
 
+def play_a_handover_and_back(face, game, title):
+    """From the title: a game started, one barrel handed over, Esc back to
+    the title, on a real window or the page alike."""
+    face.press("Return", settle=0.1)
+    check_game_start(face.keep("game_start"), game, 2570)
+    play_to_first_handover(face)
+    face.keep("handed_over")
+    face.press("Escape")
+    assert face.keep("title_after_game") == title
+
+
 def full_screen_title(win, title, size=(1920, 1080), k=4):
     """The title k times enlarged in the middle of the screen or monitor of
     that size (grab checks the blocks), black around it."""
@@ -71,12 +82,7 @@ def test_session_window_play_instructions_quit():
             # Every pixel a 2x2 block on a 1024x768 desktop (grab checks the blocks).
             assert win.keep("title") == title, "the title screen differs from the replay's"
             assert win.size == (640, 480)
-            win.press("Return", settle=0.1)
-            check_game_start(win.keep("game_start"), game, 2570)
-            play_to_first_handover(win)
-            win.keep("handed_over")
-            win.press("Escape")
-            assert win.keep("title_after_game") == title
+            play_a_handover_and_back(win, game, title)
             # The key let go elsewhere must not stay down and swallow the next press.
             press_across_focus_loss(win, "Down")
             win.press("Down")

@@ -12,10 +12,11 @@ import time
 import zipfile
 
 import zarn_test
-from test_session import EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start
+from test_session import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start,
+                          play_a_handover_and_back)
 from test_windows import prompt_shown
 from webpage import SCORE_KEY, Page, built
-from xwindow import play_to_first_handover, shows_text, traced
+from xwindow import shows_text, traced
 from zarn_test import QUIT, TRACE, Driver, good_bot, scratch
 
 # A few of the suite's replays, each leaning on another part of the tool: a
@@ -92,12 +93,7 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         # black around it.
         assert page.keep("title") == title and page.k == 3
         assert page.screen.count(0) - 9 * title.count(0) == len(page.screen) - 9 * len(title)
-        page.press("Return", settle=0.1)
-        check_game_start(page.keep("game_start"), game, 2570)
-        play_to_first_handover(page)
-        page.keep("handed_over")
-        page.press("Escape")
-        assert page.keep("title_after_game") == title
+        play_a_handover_and_back(page, game, title)
         page.press("Down")
         page.press("Down")
         assert page.grab() == pages["title3"]
