@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <initializer_list>
 
 #ifdef ALLEGRO_WINDOWS
 #include <string>
@@ -25,21 +26,60 @@ std::atomic<int> quit_request{QUIT_NONE};
 std::atomic<int> signals_seen{0};
 std::atomic<long long> first_signal_ms{0};
 
+// The monotonic clock in milliseconds, read in a way a signal handler may.
+long long signal_time_ms() {
+#ifdef ALLEGRO_UNIX
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+#else
+  return clock_ns() / 1000000;
+#endif
+}
+
 void on_signal(int n) {
   // Closing a terminal sends two signals (the shell's, then the kernel's
   // 2 ms later), and a session's end sends SIGTERM and then SIGHUP: a repeat
   // while the program ends must not cut its save short. A program that no
   // longer answers still ends: at a third signal, or at one more once a few
   // seconds have passed since the first.
-  long long now = clock_ns() / 1000000;
+  long long now = signal_time_ms();
+  // The next signal may reach another of the program's threads while this
+  // one is still here: the first time is set before the signal is counted,
+  // so a repeat never measures from a time not yet stored, and an end names
+  // a signal even before the first one's number is.
+  long long unset = 0;
+  first_signal_ms.compare_exchange_strong(unset, now);
   int seen = signals_seen.fetch_add(1);
   if (seen == 0) {
-    first_signal_ms.store(now);
     quit_request.store(n);
     return;
   }
-  if (seen >= 2 || now - first_signal_ms.load() >= 3000)
-    std::_Exit(128 + quit_request.load());
+  if (seen >= 2 || now - first_signal_ms.load() >= 3000) {
+    int first = quit_request.load();
+    std::_Exit(128 + (first > 0 ? first : n));
+  }
+}
+
+void catch_end_signals() {
+#ifdef ALLEGRO_UNIX
+  // On the thread that takes one, the end signals wait for each other's
+  // handler; interrupted calls go on, as signal() had them do.
+  struct sigaction action = {};
+  action.sa_handler = on_signal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGTERM, SIGINT, SIGHUP})
+    sigaddset(&action.sa_mask, s);
+  for (int s : {SIGTERM, SIGINT, SIGHUP})
+    sigaction(s, &action, nullptr);
+#else
+  signal(SIGTERM, on_signal);
+  signal(SIGINT, on_signal);
+#ifdef SIGHUP
+  signal(SIGHUP, on_signal);
+#endif
+#endif
 }
 
 } // namespace
@@ -74,11 +114,7 @@ int platform_install_system(char *why, int why_size) {
 #endif
   if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) == 0) {
     // In place of the library's own handlers, which end the program at once.
-    signal(SIGTERM, on_signal);
-    signal(SIGINT, on_signal);
-#ifdef SIGHUP
-    signal(SIGHUP, on_signal);
-#endif
+    catch_end_signals();
 #ifdef ALLEGRO_WITH_XWINDOWS
     watch_x_errors();
 #endif
