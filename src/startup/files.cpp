@@ -16,6 +16,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <mutex>
 #include <signal.h>
 #include <sys/file.h>
 #include <time.h>
@@ -279,11 +280,20 @@ bool process_gone(long pid) {
 #endif
 }
 
+#ifndef _WIN32
+// A save at the display's loss runs on Xlib's thread while the main thread
+// may be in its own, and both write the one file named by this process's
+// number. The folder's lock parts them too, but not where it can't be taken
+// or its wait gives up: they take turns here first.
+std::mutex saves_in_this_process;
+#endif
+
 } // namespace
 
 FolderTurn begin_folder_turn(const char *file) {
   FolderTurn turn = {-1, false};
 #ifndef _WIN32
+  saves_in_this_process.lock();
   char folder[PATH_MAX];
   folder_of(file, folder, sizeof folder);
   turn.folder = open(folder, O_RDONLY);
@@ -322,6 +332,7 @@ void end_folder_turn(FolderTurn turn) {
     fsync(turn.folder); // the rename itself, on disk
     close(turn.folder); // and the lock with it
   }
+  saves_in_this_process.unlock();
 #else
   (void)turn;
 #endif

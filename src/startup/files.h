@@ -60,7 +60,9 @@ struct FolderTurn {
 // Makes processes that save in the folder holding file take turns. The wait
 // lasts while the games ahead keep saving, but a folder that can't be
 // locked, or a turn that stays taken while nothing changes in the folder,
-// does not stop the caller. Windows has no such lock here.
+// does not stop the caller. The threads of this process always take turns,
+// so a thread ends its turn before it begins another. Windows has neither
+// lock here, and no second thread that saves.
 FolderTurn begin_folder_turn(const char *file);
 // Ends the turn, once what was renamed in the folder is on disk.
 void end_folder_turn(FolderTurn turn);
