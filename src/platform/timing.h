@@ -11,8 +11,9 @@
 long long clock_ns();
 void timing_start();
 void timing_note_pass(LoopId loop);
-// A tick the timer handed to the game; called on the timer's thread.
-void timing_note_tick();
+// A tick the timer handed to the game at now (clock_ns's); called on the
+// timer's thread.
+void timing_note_tick(long long now);
 // The clock for one present step, or 0 when nothing is measured.
 long long timing_present_begin();
 void timing_present_end(long long begin);

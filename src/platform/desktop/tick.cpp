@@ -42,6 +42,8 @@ std::atomic<int> *pending_tick;
 sem_t tick_sem;
 bool tick_sem_ready;
 
+const int ticks_per_second = 50;
+
 // When the program was stopped (kill -STOP, a suspend, heavy swapping), the
 // library's timer makes up for every tick it missed by calling back to back,
 // and the loops would take several of them at once: barrels jump ahead, and
@@ -49,15 +51,16 @@ bool tick_sem_ready;
 // than half a period after the last one taken is such a catch-up and is
 // dropped, as a tick that finds one pending is, so after a stall the game
 // goes on from one pending tick.
+const long long catch_up_ns = 1'000'000'000 / ticks_per_second / 2;
 long long last_tick_ns;
 
 void on_tick() {
   long long now = clock_ns();
-  if (now - last_tick_ns < 10'000'000)
+  if (now - last_tick_ns < catch_up_ns)
     return;
   last_tick_ns = now;
   game_tick_handler();
-  timing_note_tick();
+  timing_note_tick(now);
   sem_post(&tick_sem);
 }
 
@@ -97,7 +100,7 @@ void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
   timeBeginPeriod(1);
 #endif
   tick_sem_ready = sem_init(&tick_sem, 0, 0) == 0;
-  install_int_ex(on_tick, BPS_TO_TIMER(50));
+  install_int_ex(on_tick, BPS_TO_TIMER(ticks_per_second));
 }
 
 void platform_wait_pass(LoopId loop) {

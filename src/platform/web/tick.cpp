@@ -36,7 +36,8 @@ void sleep_until_tick() {
     now = emscripten_get_now();
   }
   game_tick_handler();
-  timing_note_tick();
+  // The page's clock is the one clock_ns reads here, in milliseconds.
+  timing_note_tick(static_cast<long long>(now * 1e6));
   next_tick_ms += tick_ms;
 }
 
