@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The library's system on the real machine: its start and end, the keyboard
-// and timer, the clock seed, the message box, and the ways the program is
-// asked to end from outside the game: the close button, a signal, the
-// display going away.
+// and timer, the message box, and the ways the program is asked to end from
+// outside the game: the close button, a signal, the display going away.
 #include "platform/desktop/desktop.h"
+#include "platform/start.h"
 
 #include <cerrno>
 #include <csignal>
@@ -102,9 +102,7 @@ void platform_on_display_lost(void (*)()) {}
 #endif
 
 int platform_install_system(char *why, int why_size) {
-  timing_start();
-  // Our texts and font are plain 8-bit characters.
-  set_uformat(U_ASCII);
+  start_system();
 #ifdef ALLEGRO_WITH_XWINDOWS
   // The keyboard driver opens an input method, and Xlib's reads the locale's
   // whole table of composed characters for it (half a megabyte for every
@@ -137,8 +135,6 @@ void platform_install_keyboard_and_timer() {
   install_keyboard();
   install_timer();
 }
-
-void platform_seed_random() { srand(static_cast<unsigned>(time(nullptr))); }
 
 #ifdef ALLEGRO_WINDOWS
 void platform_message(const char *text) {

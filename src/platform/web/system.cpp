@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The library's system in the page: its start and end, the keys the page
-// hands over, the clock seed, the message box, and the page being hidden or
-// closed, which is this machine's way of ending a program from outside.
+// hands over, the message box, and the page being hidden or closed, which is
+// this machine's way of ending a program from outside.
+#include "platform/start.h"
 #include "platform/web/web.h"
 
 #include <emscripten.h>
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -42,9 +42,7 @@ const PageKey page_keys[] = {
 } // namespace
 
 int platform_install_system(char *why, int why_size) {
-  timing_start();
-  // Our texts and font are plain 8-bit characters.
-  set_uformat(U_ASCII);
+  start_system();
   if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
     snprintf(why, static_cast<size_t>(why_size), "%s", allegro_error);
     return -1;
@@ -71,8 +69,6 @@ void platform_install_keyboard_and_timer() {
     page_key_name(name, KEY_0_PAD + i);
   }
 }
-
-void platform_seed_random() { srand(static_cast<unsigned>(time(nullptr))); }
 
 void platform_message(const char *text) { page_message(text); }
 
