@@ -81,9 +81,7 @@ int game_main(int argc, char **argv) {
     // Everything from here on draws on a 320x240 screen: without one, end
     // cleanly instead, leaving the high-score file alone.
     show_error("Error initialising graphicmode \n%s\n", allegro_error);
-    unload_datafile(pack);
-    pack = nullptr;
-    platform_shut_down();
+    shut_down();
     return 1;
   }
   bind_pack();
