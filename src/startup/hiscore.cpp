@@ -94,7 +94,6 @@ int save_merged(int value, const char *target, char *why, int why_size) {
   if (now.state == FILE_READ && now.len == n &&
       memcmp(now.raw, out, static_cast<size_t>(n)) == 0)
     return 0;
-  int stored = now.has_value ? now.value : default_hiscore;
   // Under the old rule the file was opened for writing in place: where that
   // is refused (a read-only file or folder), the file keeps its content, and
   // renaming a new file over it must not get round that.
@@ -107,7 +106,7 @@ int save_merged(int value, const char *target, char *why, int why_size) {
   // least never empties it first.
   if (!made && now.state == FILE_READ && (err == EACCES || err == EPERM))
     err = rewrite_in_place(hiscore_file, out, n);
-  if (err != 0 && best > stored)
+  if (err != 0 && best > now.value)
     return say_lost(best, strerror(err), why, why_size);
   return 0;
 }
