@@ -30,9 +30,6 @@
 #ifndef O_NONBLOCK
 #define O_NONBLOCK 0
 #endif
-#ifndef PATH_MAX
-#define PATH_MAX 260
-#endif
 
 int open_regular_file(const char *path, int *err, FileAccess *access) {
   int fd = open(path, O_RDONLY | O_BINARY | O_NONBLOCK);

@@ -5,7 +5,13 @@
 #ifndef ZARN_FILES_H
 #define ZARN_FILES_H
 
+#include <climits>
 #include <cstddef>
+
+// Where the system's headers give no bound on a path (Windows' own is this).
+#ifndef PATH_MAX
+#define PATH_MAX 260
+#endif
 
 // Who may use a file: what a replacement keeps of the file it replaces.
 struct FileAccess {

@@ -9,14 +9,9 @@
 #include "startup/hiscore_bytes.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
-
-#ifndef PATH_MAX
-#define PATH_MAX 260
-#endif
 
 namespace {
 
@@ -64,13 +59,22 @@ void read_hiscore_file(HiscoreFile *f) {
   f->has_value = decode_hiscore(f->raw, f->len, &f->value);
 }
 
-// Says where the file is: the player never chose the folder the game runs in.
+// The file's whole path, for a message: the player never chose the folder
+// the game runs in.
+struct ShownPath {
+  char text[PATH_MAX + 16];
+};
+
+ShownPath shown_path() {
+  ShownPath path;
+  path_in_current_folder(hiscore_file, path.text, sizeof path.text);
+  return path;
+}
+
 int say_lost(int value, const char *reason, char *why, int why_size) {
-  char path[PATH_MAX + 16];
-  path_in_current_folder(hiscore_file, path, sizeof path);
   snprintf(why, static_cast<size_t>(why_size),
-           "The best score %d could not be saved\nin %s:\n%s\n", value, path,
-           reason);
+           "The best score %d could not be saved\nin %s:\n%s\n", value,
+           shown_path().text, reason);
   return -1;
 }
 
@@ -117,13 +121,10 @@ int load_hiscore(char *why, int why_size) {
   HiscoreFile f;
   read_hiscore_file(&f);
   why[0] = '\0';
-  if (f.state == FILE_UNREADABLE) {
-    char path[PATH_MAX + 16];
-    path_in_current_folder(hiscore_file, path, sizeof path);
+  if (f.state == FILE_UNREADABLE)
     snprintf(why, static_cast<size_t>(why_size),
              "cannot read the best score in %s: %s; the file is left as it is",
-             path, regular_file_reason(f.err));
-  }
+             shown_path().text, regular_file_reason(f.err));
   hiscore_loaded = true;
   hiscore_at_start = f.value;
   return f.value;
