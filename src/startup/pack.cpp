@@ -12,17 +12,22 @@
 
 namespace {
 
-// The library's type for each of the catalogue's (0 where any will do), and
-// its name in a reason.
-const struct {
+// The library's type for each of the catalogue's (0 where any will do, and
+// then never named), and its name in a reason.
+constexpr struct {
   int type;
   const char *name;
-} library_type[] = {{0, "anything"},
+} library_type[] = {{0, nullptr},
                     {DAT_BITMAP, "a bitmap"},
                     {DAT_FONT, "a font"},
                     {DAT_PALETTE, "a palette"},
                     {DAT_SAMPLE, "a sample"}};
-static_assert(PACK_ANY == 0 && PACK_SAMPLE == 4,
+static_assert(sizeof library_type / sizeof library_type[0] == PACK_SAMPLE + 1 &&
+                  library_type[PACK_ANY].type == 0 &&
+                  library_type[PACK_BITMAP].type == DAT_BITMAP &&
+                  library_type[PACK_FONT].type == DAT_FONT &&
+                  library_type[PACK_PALETTE].type == DAT_PALETTE &&
+                  library_type[PACK_SAMPLE].type == DAT_SAMPLE,
               "library_type follows PackType");
 
 // Reads past `n` bytes, counting them; false when the chunk ends first.
