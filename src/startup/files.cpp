@@ -301,7 +301,8 @@ FolderTurn begin_folder_turn(const char *file) {
   // stopped or hangs; a minute is the end in any case.
   const int pause_ms = 10, still_limit_ms = 5000, wait_limit_ms = 60000;
   struct stat last[2] = {};
-  folder_changed(turn.folder, file, last);
+  if (turn.folder >= 0)
+    folder_changed(turn.folder, file, last);
   int waited_ms = 0, still_ms = 0;
   while (turn.folder >= 0) {
     if (flock(turn.folder, LOCK_EX | LOCK_NB) == 0) {
