@@ -86,6 +86,15 @@ void game_point(Display *d, bool window_shown, int *x, int *y) {
   XQueryPointer(d, root, &r, &child, x, y, &wx, &wy, &mask);
 }
 
+// RandR's version on the display as major * 100 + minor, 0 without it.
+int randr_version(Display *d) {
+  int event, error, major = 0, minor = 0;
+  if (!XRRQueryExtension(d, &event, &error) ||
+      !XRRQueryVersion(d, &major, &minor))
+    return 0;
+  return major * 100 + minor;
+}
+
 } // namespace
 
 // Full screen never switches a monitor's video mode: it is a window over one
@@ -132,12 +141,14 @@ bool x11_shared_memory_refused() { return shm_refused_news.exchange(false); }
 
 bool x11_monitor(bool window_shown, Area *out) {
   Display *d = _xwin.display;
-  int event, error, major = 0, minor = 0;
-  // Monitors came with RandR 1.5; before it, the whole screen is one.
-  if (!XRRQueryExtension(d, &event, &error) ||
-      !XRRQueryVersion(d, &major, &minor) || major * 100 + minor < 105)
-    return false;
   XLOCK();
+  // Monitors came with RandR 1.5; before it, the whole screen is one. The
+  // display is the one the program opened at its start, so it is asked once.
+  static const bool has_monitors = randr_version(d) >= 105;
+  if (!has_monitors) {
+    XUNLOCK();
+    return false;
+  }
   int x = 0, y = 0, n = 0;
   game_point(d, window_shown, &x, &y);
   XRRMonitorInfo *m = XRRGetMonitors(d, DefaultRootWindow(d), True, &n);
