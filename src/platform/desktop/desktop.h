@@ -13,6 +13,14 @@ struct Area {
   int x, y, w, h;
 };
 
+// An 8-bit desktop's shared table of colours as read from the display
+// (8-bit components), read at most once for all the entries of one lookup:
+// n is 0 until then.
+struct SharedTable {
+  int n;
+  unsigned char rgb[256][3];
+};
+
 // present.cpp: called after every mode set, with the whole-number scale the
 // mode was made for. The screen is cleared and the next frame drawn whole,
 // centred. 0 on success.
@@ -46,7 +54,7 @@ void x11_after_mode(Area monitor);
 // Whether an 8-bit screen shows the shared table's colours, and the pixel of
 // that table nearest a colour (8-bit components).
 bool x11_shared_colours();
-int x11_shared_pixel(int r, int g, int b);
+int x11_shared_pixel(int r, int g, int b, SharedTable *table);
 #endif
 
 #endif

@@ -44,21 +44,24 @@ bool screen_takes_indices() {
 }
 
 // The pixel that shows palette entry i, of the colour r, g, b (8 bits each).
-int screen_pixel(int depth, int i, int r, int g, int b) {
+int screen_pixel(int depth, int i, int r, int g, int b, SharedTable *table) {
   if (depth != 8)
     return makecol_depth(depth, r, g, b);
 #ifdef ALLEGRO_WITH_XWINDOWS
   if (x11_shared_colours())
-    return x11_shared_pixel(r, g, b);
+    return x11_shared_pixel(r, g, b, table);
+#else
+  (void)table;
 #endif
   return i;
 }
 
 void build_lookup(int depth) {
+  SharedTable table{};
   for (int i = 0; i < 256; i++) {
     const RGB &p = shown.palette[i];
     int c = screen_pixel(depth, i, palette_widen(p.r), palette_widen(p.g),
-                         palette_widen(p.b));
+                         palette_widen(p.b), &table);
     lut8[i] = static_cast<unsigned char>(c);
     lut16[i] = static_cast<uint16_t>(c);
     lut24[i] = {{static_cast<unsigned char>(c),
@@ -140,7 +143,8 @@ int start_showing(int scale) {
   shown.valid = false;
   int depth = bitmap_color_depth(screen);
   // Black, entry 0 of both the game's palettes.
-  clear_to_color(screen, screen_pixel(depth, 0, 0, 0, 0));
+  SharedTable table{};
+  clear_to_color(screen, screen_pixel(depth, 0, 0, 0, 0, &table));
   if (scale == 1 && depth == 8 && screen_takes_indices())
     return 0;
   shown.big = create_bitmap_ex(depth, FRAME_W * scale, FRAME_H * scale);

@@ -213,7 +213,7 @@ bool x11_shared_colours() {
          _xwin.window_depth == 8;
 }
 
-int x11_shared_pixel(int r, int g, int b) {
+int x11_shared_pixel(int r, int g, int b, SharedTable *table) {
   Display *d = _xwin.display;
   Colormap shared = DefaultColormap(d, _xwin.screen);
   XColor want{};
@@ -223,22 +223,34 @@ int x11_shared_pixel(int r, int g, int b) {
   want.flags = DoRed | DoGreen | DoBlue;
   XLOCK();
   Status got = XAllocColor(d, shared, &want);
-  // A table full of other programs' colours: the nearest one in it.
-  XColor cells[256];
-  int n = got ? 0 : MIN(256, _xwin.visual->map_entries);
-  for (int i = 0; i < n; i++)
-    cells[i].pixel = static_cast<unsigned long>(i);
-  if (n > 0)
-    XQueryColors(d, shared, cells, n);
+  // A table full of other programs' colours: the nearest one in it. Once a
+  // colour found no room none is left for the lookup's later ones, so the
+  // table as read then serves them all.
+  if (!got && table->n == 0) {
+    XColor cells[256];
+    int n = MIN(256, _xwin.visual->map_entries);
+    for (int i = 0; i < n; i++)
+      cells[i].pixel = static_cast<unsigned long>(i);
+    if (n > 0)
+      XQueryColors(d, shared, cells, n);
+    for (int i = 0; i < n; i++) {
+      table->rgb[i][0] = static_cast<unsigned char>(cells[i].red / 257);
+      table->rgb[i][1] = static_cast<unsigned char>(cells[i].green / 257);
+      table->rgb[i][2] = static_cast<unsigned char>(cells[i].blue / 257);
+    }
+    table->n = n;
+  }
   XUNLOCK();
+  if (got)
+    return static_cast<int>(want.pixel);
   long best = -1;
-  for (int i = 0; i < n; i++) {
-    long dr = cells[i].red / 257 - r, dg = cells[i].green / 257 - g,
-         db = cells[i].blue / 257 - b;
+  for (int i = 0; i < table->n; i++) {
+    long dr = table->rgb[i][0] - r, dg = table->rgb[i][1] - g,
+         db = table->rgb[i][2] - b;
     long dist = dr * dr + dg * dg + db * db;
     if (best < 0 || dist < best) {
       best = dist;
-      want.pixel = cells[i].pixel;
+      want.pixel = static_cast<unsigned long>(i);
     }
   }
   return static_cast<int>(want.pixel);
