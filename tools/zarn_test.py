@@ -158,12 +158,14 @@ class Driver:
     """zarn-trace on a pipe. Every line sent is followed by a tickless pass with
     no key held, whose state line is what the line left and whose @label takes
     the picture of that moment. (A program may also write its own lines and
-    read what follows each.)"""
+    read what follows each.) The tool is TRACE as it is when the driver
+    starts, so that a test may run it under another command."""
 
-    def __init__(self, *options, seed=1, folder=None, command=(TRACE,)):
+    def __init__(self, *options, seed=1, folder=None, command=None):
         self.folder = folder or scratch()
         os.mkdir(os.path.join(self.folder, "shots"))
         self.err = open(os.path.join(self.folder, "stderr.txt"), "w")
+        command = command or [TRACE]
         self.proc = subprocess.Popen([*command, "--seed", str(seed), "--shots", "shots", *options, "-"],
                                      cwd=self.folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=self.err, text=True, bufsize=1)
