@@ -4,7 +4,8 @@
 #   build-web/zarn.html             the game in one self-contained page
 #   build-web/zarn-VERSION-web.zip  the page as index.html, with a README.txt
 #   build-web/zarn-trace.js         the replay tool: node build-web/zarn-trace.js ...
-# The last line it prints is the page's path.
+# It ends by printing their paths, one a line, in the order zip, tool, page,
+# whatever the locale (tools/webpage.py reads them so).
 #
 # It installs what it needs (Debian packages, only those missing: Debian's
 # own emscripten, which works offline, node, and Chromium to open the page),
@@ -43,4 +44,4 @@ if ! { emcmake cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBUILD_TEST
   echo "web: the build failed; its log is $log" >&2
   exit 1
 fi
-ls "$out"/zarn-*-web.zip "$out/zarn-trace.js" "$out/zarn.html"
+printf '%s\n' "$(ls -t "$out"/zarn-*-web.zip | head -n 1)" "$out/zarn-trace.js" "$out/zarn.html"
