@@ -20,6 +20,15 @@ cache=$out/allegro
 
 packages=(cmake make python3 emscripten nodejs chromium)
 "$top/tools/install_packages.sh" web "${packages[@]}"
+# The page's tests drive Chromium through playwright-core, which
+# tools/webpage.py installs with npm at the version tools/web/package-lock.json
+# pins; that version needs node 20 or later (Debian 12's own is 18).
+node_major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
+if ! command -v npm >/dev/null || [ "$node_major" -lt 20 ]; then
+  echo "web: node 20 or later with npm is needed; found node $(node --version 2>/dev/null || echo none)," \
+       "npm $(npm --version 2>/dev/null || echo none)" >&2
+  exit 1
+fi
 
 [ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
 

@@ -94,6 +94,9 @@ def node_modules():
         os.makedirs(prefix)
         for name in ("package.json", "package-lock.json"):
             shutil.copy(os.path.join(source, name), prefix)
-        subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, check=True,
-                       capture_output=True, timeout=600)
+        out = subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, capture_output=True,
+                             text=True, timeout=600)
+        if out.returncode != 0:  # not taken for installed next time
+            shutil.rmtree(prefix, ignore_errors=True)
+        assert out.returncode == 0, "npm ci in " + prefix + " failed:\n" + out.stderr[-2000:]
     return os.path.join(prefix, "node_modules")
