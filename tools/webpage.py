@@ -17,6 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.join(HERE, "..")
 WEB = os.path.join(TOP, "build-web")
 SCORE_KEY = "zarn/hiscore.zrn"  # where the page keeps the best score's bytes
+STORED = f"localStorage.getItem({SCORE_KEY!r})"  # those bytes, as hex
 
 
 @functools.lru_cache(None)
@@ -74,8 +75,16 @@ class Page(Window):
         self.do(up=KEYS.get(name, name))
         time.sleep(settle)
 
+    def wait_eval(self, expression, want, limit=10.0):
+        """The expression's value in the page as soon as it is `want`, or as
+        it is once `limit` seconds have passed: the caller's assertion tells."""
+        end = time.time() + limit
+        while (value := self.do(eval=expression)) != want and time.time() < end:
+            time.sleep(0.03)
+        return value
+
     def stored(self):
-        return self.do(eval=f"localStorage.getItem({SCORE_KEY!r})")
+        return self.do(eval=STORED)
 
     def start(self, kept):
         """The page opened again with a best score kept from before."""
