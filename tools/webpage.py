@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 """The browser build's page in headless Chromium, with the ways of a game's
-window (xwindow.Window): keys in, its picture out and kept. Driven through
+window (xwindow.Face): keys in, its picture out and kept. Driven through
 web/browser.js and playwright-core, which is installed at the version
 web/package-lock.json pins into build-web/node. tools/web.sh builds the
 page."""
@@ -11,7 +11,7 @@ import shutil
 import subprocess
 import time
 
-from xwindow import ARTEFACTS, Window, enlarged
+from xwindow import ARTEFACTS, Face, enlarged
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.join(HERE, "..")
@@ -34,7 +34,7 @@ KEYS = {"Left": "ArrowLeft", "Right": "ArrowRight", "Up": "ArrowUp", "Down": "Ar
         "Return": "Enter", "space": "Space"}
 
 
-class Page(Window):
+class Page(Face):
     """The game in a page of headless Chromium, its screenshots kept in
     ARTEFACTS/run; pre_run is JavaScript run before the program starts."""
 

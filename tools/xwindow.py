@@ -157,7 +157,34 @@ def enlarged(ppm):
     return b"".join(out), screen, (w, h), k
 
 
-class Window:
+class Face:
+    """What the game's window and its page share. Each presses keys, grabs
+    and keeps pictures its own way (press, grab, keep), and holds the
+    process it drives in proc and its run's name in run."""
+
+    def wait_for(self, test, limit=10.0, what=""):
+        end = time.time() + limit
+        while time.time() < end:
+            img = self.grab()
+            if test(img):
+                return img
+            time.sleep(0.03)
+        self.keep("timeout")
+        raise AssertionError(f"{self.run}: not seen within {limit} s: {what}")
+
+    def quit(self):
+        """Esc, then QUIT from the title menu's first item."""
+        self.press("Escape")
+        for name in ("Down", "Down", "Down", "Return"):
+            self.press(name)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class Window(Face):
     """The game's window: keys into it, its picture out of it."""
 
     def __init__(self, env, folder, run, preload=None, full=False, command=None):
@@ -235,33 +262,15 @@ class Window:
                         "sleep", f"{hold:.3f}", "keyup", name, "sleep", f"{settle:.3f}"],
                        env=self.env, check=True)
 
-    def wait_for(self, test, limit=10.0, what=""):
-        end = time.time() + limit
-        while time.time() < end:
-            img = self.grab()
-            if test(img):
-                return img
-            time.sleep(0.03)
-        self.keep("timeout")
-        raise AssertionError(f"{self.run}: not seen within {limit} s: {what}")
-
     def quit_from_game(self):
-        """Esc, then QUIT from the title menu's first item: the exit value
-        and stderr."""
-        self.press("Escape")
-        for name in ("Down", "Down", "Down", "Return"):
-            self.press(name)
+        """quit, then the exit value and stderr."""
+        self.quit()
         return self.finish()
 
     def finish(self, timeout=30):
         code = self.proc.wait(timeout=timeout)
         err = self.proc.stderr.read().decode(errors="replace")
         return code, err
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
 
 
 def climb(win, frm, to):
