@@ -12,21 +12,18 @@ import subprocess
 import time
 
 from xwindow import ARTEFACTS, Face, enlarged
+from zarn_test import built_by
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOP = os.path.join(HERE, "..")
-WEB = os.path.join(TOP, "build-web")
+WEB = os.path.join(HERE, "..", "build-web")
 SCORE_KEY = "zarn/hiscore.zrn"  # where the page keeps the best score's bytes
 STORED = f"localStorage.getItem({SCORE_KEY!r})"  # those bytes, as hex
 
 
 @functools.lru_cache(None)
 def built():
-    """tools/web.sh's outputs (quick once Allegro is built): zip, tool, page."""
-    out = subprocess.run([os.path.join(TOP, "tools", "web.sh")], capture_output=True, text=True,
-                         timeout=1800)
-    assert out.returncode == 0, out.stdout[-2000:] + out.stderr[-2000:]
-    return out.stdout.split()[-3:]
+    """tools/web.sh's outputs: zip, tool, page."""
+    return built_by("web.sh")[-3:]
 
 
 # The xdotool names the Linux sessions' helpers press, as the browser names them.
