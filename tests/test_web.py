@@ -11,11 +11,9 @@ import tempfile
 import zipfile
 
 import zarn_test
-from test_session import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start,
-                          play_a_handover_and_back)
-from test_windows import prompt_shown
 from webpage import SCORE_KEY, STORED, Page, built
-from xwindow import shows_text, traced
+from xwindow import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start, play_a_handover_and_back,
+                     prompt_shown, shows_text, traced)
 from zarn_test import QUIT, TRACE, Driver, good_bot, scratch
 
 # A few of the suite's replays, each leaning on another part of the tool: a

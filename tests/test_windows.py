@@ -9,8 +9,7 @@ import tempfile
 import time
 import zipfile
 
-from test_session import EARLIER, PROMPT_RGB, SAVED, TO_TITLE, check_game_start
-from xwindow import Window, shows_text, traced, xserver
+from xwindow import EARLIER, SAVED, TO_TITLE, Window, check_game_start, prompt_shown, traced, xserver
 from zarn_test import built_by
 
 FILES = ["README.txt", "zarn.dat", "zarn.exe"]
@@ -29,12 +28,6 @@ def unpacked_zip():
         assert sorted(z.namelist()) == FILES
         z.extractall(folder)
     return folder, os.path.join(os.path.dirname(zip_path), "wineprefix")
-
-
-def prompt_shown(img):
-    return (shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB)
-            and shows_text(img, 104, 112, "1 - Fullscreen", 1, PROMPT_RGB)
-            and shows_text(img, 104, 120, "2 - Window", 1, PROMPT_RGB))
 
 
 def start(env, folder, run):

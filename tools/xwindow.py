@@ -16,6 +16,15 @@ from zarn_test import (BUILD, LANE_RUNG, LANE_X, LANE_Y, RUNG_Y, picture, read_b
                        scratch, text_image, trace)
 
 ARTEFACTS = os.path.join(BUILD, "artefacts", "session")
+# A best score of 2570 from an earlier session: both its 0A bytes stored as
+# 0D 0A, and a stray byte after the value that the next save must drop.
+EARLIER = b"\x0d\x0a\x0d\x0a\x00\x00\xff"
+SAVED = b"\x0d\x0a\x0d\x0a\x00\x00"
+# The prompt's own colours: black, white and the heading's blue.
+PROMPT_RGB = {0: b"\0\0\0", 1: b"\xff\xff\xff", 2: b"\x00\xb2\xff"}
+# Replays to the title and to an instruction page, for their pictures.
+TO_TITLE = [". 2", ".", ". @title"]
+TO_INSTRUCTIONS = [". 2", ". DOWN", ".", ". DOWN", ". @title3", ". ENTER", "T x40", "T @page"]
 # ZARN_DISPLAYS=FIRST-LAST gives another range, for runs beside the suite's.
 _FIRST, _LAST = os.environ.get("ZARN_DISPLAYS", "70-89").split("-")
 DISPLAYS = range(int(_FIRST), int(_LAST) + 1)
@@ -109,6 +118,24 @@ def number_at(img, x, y, digits=4):
             return None
         value = 10 * value + d
     return value
+
+
+def prompt_heading(img):
+    return shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB)
+
+
+def prompt_shown(img):
+    """The mode prompt whole: its heading and both choices."""
+    return (prompt_heading(img) and shows_text(img, 104, 112, "1 - Fullscreen", 1, PROMPT_RGB)
+            and shows_text(img, 104, 120, "2 - Window", 1, PROMPT_RGB))
+
+
+def check_game_start(img, expected, best):
+    assert shows_text(img, 16, 0, "Score:0000", 42) and shows_text(img, 240, 0, "Level:01", 42)
+    assert number_at(img, 160, 0) == best, number_at(img, 160, 0)
+    # Barrels and flames differ from the replay's; the playfield may not.
+    same = sum(img[i:i + 3] == expected[i:i + 3] for i in range(0, len(img), 3))
+    assert same > 0.8 * 320 * 240, f"only {same} pixels match the playfield"
 
 
 @functools.lru_cache(None)
@@ -312,3 +339,14 @@ def play_to_first_handover(win, limit=60):
             win.press(REACH[lane], hold=0.1, settle=0.05)
     win.keep("timeout")
     raise AssertionError("no barrel handed over in time")
+
+
+def play_a_handover_and_back(face, game, title):
+    """From the title: a game started, one barrel handed over, Esc back to
+    the title, on a real window or the page alike."""
+    face.press("Return", settle=0.1)
+    check_game_start(face.keep("game_start"), game, 2570)
+    play_to_first_handover(face)
+    face.keep("handed_over")
+    face.press("Escape")
+    assert face.keep("title_after_game") == title
