@@ -18,8 +18,9 @@ tarball_sha256=ec19dbc9a021244582b4819b3583ee594b50141f9fcf6944a4ed8069cbf8d4d4
 # Fetches the tarball with apt's own downloader from a source list of our
 # own, given to apt for this one call: the system's apt set-up is untouched.
 fetch() {
-  local tmp url
-  tmp=$(mktemp -d)
+  local url
+  tmp=$(mktemp -d)  # global, for the trap: gone however the script ends
+  trap 'rm -rf "$tmp"' EXIT
   mkdir -p "$tmp/lists/partial" "$tmp/parts"
   echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
        "http://deb.debian.org/debian bookworm main" >"$tmp/sources.list"
@@ -29,7 +30,6 @@ fetch() {
   apt-get "${apt[@]}" update -qq
   url=$(apt-get "${apt[@]}" source --print-uris allegro4.4 2>/dev/null |
         grep -o "'[^']*/$tarball'" | tr -d "'")
-  rm -rf "$tmp"
   [ -n "$url" ] || { echo "$who: $tarball is not in Debian's source archive" >&2; exit 1; }
   /usr/lib/apt/apt-helper -o APT::Sandbox::User="$(id -un)" download-file \
     "$url" "$dir/$tarball.part" "SHA256:$tarball_sha256" >/dev/null
