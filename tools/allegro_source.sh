@@ -2,13 +2,16 @@
 # SPDX-License-Identifier: MIT
 # Allegro 4.4.3.1's upstream source for the builds that compile the library
 # themselves (tools/windows.sh, tools/web.sh):
-#   allegro_source.sh WHO DIR
+#   allegro_source.sh WHO DIR [PATCH...]
 # fetches the tarball into DIR once, from Debian's source archive, checks it
-# against the SHA-256 recorded here and prints its path. WHO names the caller
-# in what it prints.
+# against the SHA-256 recorded here, unpacks it into DIR/src with the patches
+# given applied (only when DIR/src does not hold just that already) and
+# prints DIR/src. DIR/src/zarn-stamp names what it holds, for the caller's
+# own stamps. WHO names the caller in what it prints.
 set -euo pipefail
 who=$1
 dir=$2
+shift 2
 
 # The source tarball's name in Debian's archive, and its SHA-256 as recorded
 # the day it was first fetched: the download must match it byte for byte.
@@ -45,4 +48,18 @@ if [ "$(sha "$dir/$tarball")" != "$tarball_sha256" ]; then
   echo "$who: $dir/$tarball does not have the recorded SHA-256" >&2
   exit 1
 fi
-echo "$dir/$tarball"
+
+# The tarball's SHA-256 and the patches': an unpacking interrupted before
+# the stamp is written is made anew.
+src=$dir/src
+stamp=$( { echo "$tarball_sha256"; cat /dev/null "$@"; } | sha)
+if [ "$(cat "$src/zarn-stamp" 2>/dev/null)" != "$stamp" ]; then
+  rm -rf "$src"
+  mkdir -p "$src"
+  tar -xzf "$dir/$tarball" -C "$src" --strip-components=1
+  for p in "$@"; do
+    patch -d "$src" -p1 --quiet <"$p"
+  done
+  echo "$stamp" >"$src/zarn-stamp"
+fi
+echo "$src"

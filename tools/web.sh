@@ -32,25 +32,17 @@ fi
 
 [ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
 
-tarball=$("$top/tools/allegro_source.sh" web "$cache")
-sum=$(sha256sum "$tarball" | cut -d' ' -f1)
-if [ "$(cat "$cache/src/zarn-stamp" 2>/dev/null)" != "$sum" ]; then
-  rm -rf "$cache/src"
-  mkdir -p "$cache/src"
-  tar -xzf "$tarball" -C "$cache/src" --strip-components=1
-  echo "$sum" >"$cache/src/zarn-stamp"
-fi
+. "$top/tools/logged.sh"
+src=$("$top/tools/allegro_source.sh" web "$cache")
 
 # Debian's node does not look in Debian's own folder of node modules, where
 # emscripten's optimizer finds its parser.
 export NODE_PATH=/usr/share/nodejs
 jobs=$(nproc 2>/dev/null || echo 2)
-log=$out/build.log
-if ! { emcmake cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-         -DZARN_WERROR=ON -DZARN_ALLEGRO_SOURCE="$cache/src" -DZARN_LINUX_BUILD="$top/build" &&
-       cmake --build "$out" -j"$jobs"; } >"$log" 2>&1; then
-  tail -n 40 "$log" >&2
-  echo "web: the build failed; its log is $log" >&2
-  exit 1
-fi
+build() {
+  emcmake cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DZARN_WERROR=ON -DZARN_ALLEGRO_SOURCE="$src" -DZARN_LINUX_BUILD="$top/build" &&
+    cmake --build "$out" -j"$jobs"
+}
+logged web "the build" "$out/build.log" build
 printf '%s\n' "$(ls -t "$out"/zarn-*-web.zip | head -n 1)" "$out/zarn-trace.js" "$out/zarn.html"
