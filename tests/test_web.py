@@ -6,6 +6,7 @@ back as the Linux sessions read a window's. Screenshots in
 build/artefacts/session/web_*/."""
 import os
 import random
+import shlex
 import subprocess
 import tempfile
 import zipfile
@@ -49,7 +50,7 @@ def recorded_game(ticks, seed):
 def test_web_replays_and_a_long_game_under_node_as_native():
     tool = os.path.join(tempfile.mkdtemp(prefix="zarn-node-trace-"), "zarn-trace")
     with open(tool, "w") as f:  # under the name the replay helpers run
-        f.write(f'#!/bin/sh\nexec node {built()[1]} "$@"\n')
+        f.write(f'#!/bin/sh\nexec node {shlex.quote(built()[1])} "$@"\n')
     os.chmod(tool, 0o755)
     try:
         zarn_test.TRACE = tool
