@@ -43,7 +43,8 @@ def main():
     if word is None or word == "unit":
         for build, label in [(args[0], "unit")] + [(b, "unit-asan") for b in args[1:]]:
             run_unit(os.path.abspath(build), label, results)
-    # The tests use the tools' drivers (tools/zarn_test.py, tools/xwindow.py).
+    # The tests use tools/ (its drivers and the benchmark's measures); the
+    # page's test runs a few other tests' replays under node.
     sys.path[:0] = [HERE, os.path.join(HERE, "..", "tools")]
     for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
         try:

@@ -13,7 +13,8 @@ import struct
 import subprocess
 import time
 
-from zarn_test import BUILD, PACK, QUIT, TRACE, dat, pack_names, scratch, trace
+import zarn_test
+from zarn_test import BUILD, PACK, QUIT, dat, pack_names, scratch, trace
 
 KNOWN = b"\x07\x00\x00\x00"  # a stored best score of 7
 NEW = b"\x64\x00\x00\x00"  # 100, what a run without a usable file saves
@@ -190,9 +191,9 @@ HISCORES = [
 def at_menu(folder, user=False, limit=None, wait=True):
     """zarn-trace at the title menu, waiting there if asked (as an ordinary
     user: from a copy it can reach)."""
-    cmd = [TRACE, "-"]
+    cmd = [zarn_test.TRACE, "-"]  # read now: the page's tests run it under node
     if user:
-        shutil.copy(TRACE, os.path.join(folder, "zarn-trace"))
+        shutil.copy(zarn_test.TRACE, os.path.join(folder, "zarn-trace"))
         os.chmod(folder, 0o755)
         cmd = NOBODY + ["./zarn-trace", "-"]
     # A umask that takes the group's write bit: a new file must get it all the same.

@@ -10,40 +10,12 @@ import tempfile
 import time
 
 from bench import cpu_share
-from xwindow import (Window, number_at, play_to_first_handover, set_monitors, shows_text, traced,
-                     xserver)
+from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, Window, check_game_start,
+                     play_a_handover_and_back, prompt_heading, set_monitors, shows_text, traced, xserver)
 from zarn_test import BUILD, scratch
 
 TSAN = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "build-tsan", "zarn"))
 ZARN = os.path.join(BUILD, "zarn")
-
-# A best score of 2570 from an earlier session: both its 0A bytes stored as
-# 0D 0A, and a stray byte after the value that the next save must drop.
-EARLIER = b"\x0d\x0a\x0d\x0a\x00\x00\xff"
-SAVED = b"\x0d\x0a\x0d\x0a\x00\x00"
-# The prompt's own colours: black, white and the heading's blue.
-PROMPT_RGB = {0: b"\0\0\0", 1: b"\xff\xff\xff", 2: b"\x00\xb2\xff"}
-TO_TITLE = [". 2", ".", ". @title"]
-TO_INSTRUCTIONS = [". 2", ". DOWN", ".", ". DOWN", ". @title3", ". ENTER", "T x40", "T @page"]
-
-
-def check_game_start(img, expected, best):
-    assert shows_text(img, 16, 0, "Score:0000", 42) and shows_text(img, 240, 0, "Level:01", 42)
-    assert number_at(img, 160, 0) == best, number_at(img, 160, 0)
-    # Barrels and flames differ from the replay's; the playfield may not.
-    same = sum(img[i:i + 3] == expected[i:i + 3] for i in range(0, len(img), 3))
-    assert same > 0.8 * 320 * 240, f"only {same} pixels match the playfield"
-
-
-def play_a_handover_and_back(face, game, title):
-    """From the title: a game started, one barrel handed over, Esc back to
-    the title, on a real window or the page alike."""
-    face.press("Return", settle=0.1)
-    check_game_start(face.keep("game_start"), game, 2570)
-    play_to_first_handover(face)
-    face.keep("handed_over")
-    face.press("Escape")
-    assert face.keep("title_after_game") == title
 
 
 def full_screen_title(win, title, size=(1920, 1080), k=4):
@@ -73,8 +45,7 @@ def test_session_window_play_instructions_quit():
     with xserver() as env:
         win = Window(env, folder, "window")
         try:
-            img = win.wait_for(lambda img: shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB),
-                               what="the mode prompt")
+            img = win.wait_for(prompt_heading, what="the mode prompt")
             win.keep("prompt")
             assert shows_text(img, 104, 112, "1 - Fullscreen", 1, PROMPT_RGB)
             assert shows_text(img, 104, 120, "2 - Window", 1, PROMPT_RGB)
@@ -147,7 +118,7 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
             os.utime(path, (1e9, 1e9))
             win = Window(env, folder, f"quit_{n}", command=[TSAN] if then is stall else None)
             try:
-                win.wait_for(lambda img: shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB))
+                win.wait_for(prompt_heading)
                 assert win.size == (320, 240), win.size
                 for k in keys:
                     win.press(k)
@@ -214,8 +185,7 @@ def test_session_full_screen_at_the_desktop_size():
         # every pass instead of the rows that changed, 6 % to 7 %.
         win = Window(env, folder, "full_screen")
         try:
-            win.wait_for(lambda img: shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB),
-                         what="the mode prompt")
+            win.wait_for(prompt_heading, what="the mode prompt")
             assert win.size == (960, 720)
             win.press("1", settle=1.0)
             win.find(full=True)
@@ -248,7 +218,7 @@ def test_session_monitors():
             subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2)], env=env, check=True)
             win = Window(env, scratch(), f"monitors_{name}")
             try:
-                win.wait_for(lambda img: shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB))
+                win.wait_for(prompt_heading)
                 assert win.size == size, win.size
                 win.press("1", settle=1.0)  # on the window's monitor
                 win.find(full=monitors[on])

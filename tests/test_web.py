@@ -6,17 +6,15 @@ back as the Linux sessions read a window's. Screenshots in
 build/artefacts/session/web_*/."""
 import os
 import random
+import shlex
 import subprocess
 import tempfile
-import time
 import zipfile
 
 import zarn_test
-from test_session import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start,
-                          play_a_handover_and_back)
-from test_windows import prompt_shown
-from webpage import SCORE_KEY, Page, built
-from xwindow import shows_text, traced
+from webpage import SCORE_KEY, STORED, Page, built
+from xwindow import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start, play_a_handover_and_back,
+                     prompt_shown, shows_text, traced)
 from zarn_test import QUIT, TRACE, Driver, good_bot, scratch
 
 # A few of the suite's replays, each leaning on another part of the tool: a
@@ -52,7 +50,7 @@ def recorded_game(ticks, seed):
 def test_web_replays_and_a_long_game_under_node_as_native():
     tool = os.path.join(tempfile.mkdtemp(prefix="zarn-node-trace-"), "zarn-trace")
     with open(tool, "w") as f:  # under the name the replay helpers run
-        f.write(f'#!/bin/sh\nexec node {built()[1]} "$@"\n')
+        f.write(f'#!/bin/sh\nexec node {shlex.quote(built()[1])} "$@"\n')
     os.chmod(tool, 0o755)
     try:
         zarn_test.TRACE = tool
@@ -89,6 +87,7 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         page.keep("prompt")
         assert page.do(eval="[document.title, document.activeElement.id]") == ["ZARN", "screen"]
         page.press("2")
+        page.wait_for(lambda img: img == title, what="the title")
         # Three times enlarged on a 1280x800 page, every pixel a 3x3 block,
         # black around it.
         assert page.keep("title") == title and page.k == 3
@@ -104,18 +103,22 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         assert sound[0] == ["running"] and sound[1] > 20, sound
         page.press("Down")
         page.press("Return")
-        assert page.do(eval="document.getElementById('ended').hidden") is False
+        assert page.wait_eval("document.getElementById('ended').hidden", False) is False
         page.keep("ended", picture=False)
-        assert page.stored() == SAVED.hex()
+        assert page.wait_eval(STORED, SAVED.hex()) == SAVED.hex()
         # A key starts the game again; 1 plays in full screen, where Esc
         # reaches the game.
         page.press("x", settle=1.0)
         page.wait_for(prompt_shown, what="the prompt again")
         page.press("1")
+        page.wait_eval("!!document.fullscreenElement", True)
+        page.wait_for(lambda img: img == title, what="the title in full screen")
         assert page.do(eval="!!document.fullscreenElement") and page.keep("full_screen") == title
         page.press("Return", settle=0.1)
+        page.wait_for(lambda img: shows_text(img, 16, 0, "Score:0000", 42), what="the game")
         check_game_start(page.keep("game_kept"), game, 2570)
         page.press("Escape")
+        page.wait_for(lambda img: img == title, what="the title after Esc")
         assert page.grab() == title and page.do(eval="!!document.fullscreenElement")
         assert page.faults == [], page.faults
     finally:
@@ -138,7 +141,9 @@ def test_web_zip_from_a_server_scores_across_pages_and_a_damaged_pack_said():
             page.start(b"\xff" * 4)  # -1, which any game over raises
             page.wait_for(prompt_shown, what="the mode prompt")
             page.press("2")
-            assert page.keep("title") == traced(tuple(TO_TITLE))["title"]
+            title = traced(tuple(TO_TITLE))["title"]
+            page.wait_for(lambda img: img == title, what="the title")
+            assert page.keep("title") == title
             for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:  # a game at level 16
                 page.press(name, hold=0.05, settle=0.05)
             page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 40, "the game over")
@@ -158,7 +163,7 @@ def test_web_zip_from_a_server_scores_across_pages_and_a_damaged_pack_said():
         page = Page(url, "web_no_pack", tempfile.mkdtemp(prefix="zarn-profile-"),
                     pre_run="FS.writeFile('/zarn.dat', new Uint8Array(10))")
         try:
-            time.sleep(1)
+            page.wait_eval("[message.hidden, ended.hidden]", [False, False], 20)
             page.keep("message", picture=False)
             said = page.do(eval="[message.hidden, message.textContent, ended.hidden]")
             assert said == [False, "Error loading zarn.dat \nwrong password or damaged file\n", False], said

@@ -9,20 +9,16 @@ import tempfile
 import time
 import zipfile
 
-from test_session import EARLIER, PROMPT_RGB, SAVED, TO_TITLE, check_game_start
-from xwindow import Window, shows_text, traced, xserver
+from xwindow import EARLIER, SAVED, TO_TITLE, Window, check_game_start, prompt_shown, traced, xserver
+from zarn_test import built_by
 
-TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 FILES = ["README.txt", "zarn.dat", "zarn.exe"]
 
 
 def unpacked_zip():
     """Builds the zip (quick once Allegro is built) and unpacks it; returns
     the game's folder and Wine's scratch prefix beside the zip."""
-    out = subprocess.run([os.path.join(TOP, "tools", "windows.sh")], capture_output=True, text=True,
-                         timeout=1800)
-    assert out.returncode == 0, out.stdout[-2000:] + out.stderr[-2000:]
-    zip_path = out.stdout.split()[-1]
+    zip_path = built_by("windows.sh")[-1]
     # Named in Cyrillic, as some players' folders are, on a file system of
     # its own that a test can make read-only.
     folder = os.path.join(tempfile.mkdtemp(prefix="zarn-windows-"), "ЗАРН")
@@ -32,12 +28,6 @@ def unpacked_zip():
         assert sorted(z.namelist()) == FILES
         z.extractall(folder)
     return folder, os.path.join(os.path.dirname(zip_path), "wineprefix")
-
-
-def prompt_shown(img):
-    return (shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB)
-            and shows_text(img, 104, 112, "1 - Fullscreen", 1, PROMPT_RGB)
-            and shows_text(img, 104, 120, "2 - Window", 1, PROMPT_RGB))
 
 
 def start(env, folder, run):

@@ -4,7 +4,8 @@
 #   build-web/zarn.html             the game in one self-contained page
 #   build-web/zarn-VERSION-web.zip  the page as index.html, with a README.txt
 #   build-web/zarn-trace.js         the replay tool: node build-web/zarn-trace.js ...
-# The last line it prints is the page's path.
+# It ends by printing their paths, one a line, in the order zip, tool, page,
+# whatever the locale (tools/webpage.py reads them so).
 #
 # It installs what it needs (Debian packages, only those missing: Debian's
 # own emscripten, which works offline, node, and Chromium to open the page),
@@ -19,28 +20,29 @@ cache=$out/allegro
 
 packages=(cmake make python3 emscripten nodejs chromium)
 "$top/tools/install_packages.sh" web "${packages[@]}"
+# The page's tests drive Chromium through playwright-core, which
+# tools/webpage.py installs with npm at the version tools/web/package-lock.json
+# pins; that version needs node 20 or later (Debian 12's own is 18).
+node_major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
+if ! command -v npm >/dev/null || [ "$node_major" -lt 20 ]; then
+  echo "web: node 20 or later with npm is needed; found node $(node --version 2>/dev/null || echo none)," \
+       "npm $(npm --version 2>/dev/null || echo none)" >&2
+  exit 1
+fi
 
 [ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
 
-tarball=$("$top/tools/allegro_source.sh" web "$cache")
-sum=$(sha256sum "$tarball" | cut -d' ' -f1)
-if [ "$(cat "$cache/src/zarn-stamp" 2>/dev/null)" != "$sum" ]; then
-  rm -rf "$cache/src"
-  mkdir -p "$cache/src"
-  tar -xzf "$tarball" -C "$cache/src" --strip-components=1
-  echo "$sum" >"$cache/src/zarn-stamp"
-fi
+. "$top/tools/logged.sh"
+src=$("$top/tools/allegro_source.sh" web "$cache")
 
 # Debian's node does not look in Debian's own folder of node modules, where
 # emscripten's optimizer finds its parser.
 export NODE_PATH=/usr/share/nodejs
 jobs=$(nproc 2>/dev/null || echo 2)
-log=$out/build.log
-if ! { emcmake cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-         -DZARN_WERROR=ON -DZARN_ALLEGRO_SOURCE="$cache/src" -DZARN_LINUX_BUILD="$top/build" &&
-       cmake --build "$out" -j"$jobs"; } >"$log" 2>&1; then
-  tail -n 40 "$log" >&2
-  echo "web: the build failed; its log is $log" >&2
-  exit 1
-fi
-ls "$out"/zarn-*-web.zip "$out/zarn-trace.js" "$out/zarn.html"
+build() {
+  emcmake cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DZARN_WERROR=ON -DZARN_ALLEGRO_SOURCE="$src" -DZARN_LINUX_BUILD="$top/build" &&
+    cmake --build "$out" -j"$jobs"
+}
+logged web "the build" "$out/build.log" build
+printf '%s\n' "$(ls -t "$out"/zarn-*-web.zip | head -n 1)" "$out/zarn-trace.js" "$out/zarn.html"

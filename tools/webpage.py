@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 """The browser build's page in headless Chromium, with the ways of a game's
-window (xwindow.Window): keys in, its picture out and kept. Driven through
+window (xwindow.Face): keys in, its picture out and kept. Driven through
 web/browser.js and playwright-core, which is installed at the version
 web/package-lock.json pins into build-web/node. tools/web.sh builds the
 page."""
@@ -11,21 +11,19 @@ import shutil
 import subprocess
 import time
 
-from xwindow import ARTEFACTS, Window, enlarged
+from xwindow import ARTEFACTS, Face, enlarged
+from zarn_test import built_by
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOP = os.path.join(HERE, "..")
-WEB = os.path.join(TOP, "build-web")
+WEB = os.path.join(HERE, "..", "build-web")
 SCORE_KEY = "zarn/hiscore.zrn"  # where the page keeps the best score's bytes
+STORED = f"localStorage.getItem({SCORE_KEY!r})"  # those bytes, as hex
 
 
 @functools.lru_cache(None)
 def built():
-    """tools/web.sh's outputs (quick once Allegro is built): zip, tool, page."""
-    out = subprocess.run([os.path.join(TOP, "tools", "web.sh")], capture_output=True, text=True,
-                         timeout=1800)
-    assert out.returncode == 0, out.stdout[-2000:] + out.stderr[-2000:]
-    return out.stdout.split()[-3:]
+    """tools/web.sh's outputs: zip, tool, page."""
+    return built_by("web.sh")[-3:]
 
 
 # The xdotool names the Linux sessions' helpers press, as the browser names them.
@@ -33,7 +31,7 @@ KEYS = {"Left": "ArrowLeft", "Right": "ArrowRight", "Up": "ArrowUp", "Down": "Ar
         "Return": "Enter", "space": "Space"}
 
 
-class Page(Window):
+class Page(Face):
     """The game in a page of headless Chromium, its screenshots kept in
     ARTEFACTS/run; pre_run is JavaScript run before the program starts."""
 
@@ -74,8 +72,16 @@ class Page(Window):
         self.do(up=KEYS.get(name, name))
         time.sleep(settle)
 
+    def wait_eval(self, expression, want, limit=10.0):
+        """The expression's value in the page as soon as it is `want`, or as
+        it is once `limit` seconds have passed: the caller's assertion tells."""
+        end = time.time() + limit
+        while (value := self.do(eval=expression)) != want and time.time() < end:
+            time.sleep(0.03)
+        return value
+
     def stored(self):
-        return self.do(eval=f"localStorage.getItem({SCORE_KEY!r})")
+        return self.do(eval=STORED)
 
     def start(self, kept):
         """The page opened again with a best score kept from before."""
@@ -94,6 +100,9 @@ def node_modules():
         os.makedirs(prefix)
         for name in ("package.json", "package-lock.json"):
             shutil.copy(os.path.join(source, name), prefix)
-        subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, check=True,
-                       capture_output=True, timeout=600)
+        out = subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, capture_output=True,
+                             text=True, timeout=600)
+        if out.returncode != 0:  # not taken for installed next time
+            shutil.rmtree(prefix, ignore_errors=True)
+        assert out.returncode == 0, "npm ci in " + prefix + " failed:\n" + out.stderr[-2000:]
     return os.path.join(prefix, "node_modules")

@@ -28,32 +28,25 @@ packages=(cmake make python3 patch gcc-mingw-w64-x86-64-win32
 [ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
 
 jobs=$(nproc 2>/dev/null || echo 2)
-mkdir -p "$cache"
+. "$top/tools/logged.sh"
+src=$("$top/tools/allegro_source.sh" windows "$cache" "$win"/allegro-*.patch)
 
-tarball=$("$top/tools/allegro_source.sh" windows "$cache")
-
-# What the built library depends on; a change of any of it builds it again.
-stamp=$( { echo "$(sha256sum "$tarball" | cut -d" " -f1) ${allegro_options[*]}";
-           cat "$win"/allegro-*.patch "$win/toolchain-x86_64-w64-mingw32.cmake"; } | sha256sum)
+# What the built library depends on (the source's stamp names the tarball
+# and the patches); a change of any of it builds it again.
+stamp=$( { cat "$src/zarn-stamp"; echo "${allegro_options[*]}";
+           cat "$win/toolchain-x86_64-w64-mingw32.cmake"; } | sha256sum)
 prefix=$cache/prefix
+build_allegro() {
+  cmake -S "$src" -B "$cache/build" -Wno-dev \
+    -DCMAKE_TOOLCHAIN_FILE="$win/toolchain-x86_64-w64-mingw32.cmake" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "${allegro_options[@]}" &&
+    cmake --build "$cache/build" -j"$jobs" &&
+    cmake --install "$cache/build"
+}
 if [ "$(cat "$prefix/zarn-stamp" 2>/dev/null)" != "$stamp" ]; then
   echo "windows: building Allegro (static, for x86_64-w64-mingw32)"
-  rm -rf "$cache/src" "$cache/build" "$prefix"
-  mkdir -p "$cache/src"
-  tar -xzf "$tarball" -C "$cache/src" --strip-components=1
-  for p in "$win"/allegro-*.patch; do
-    patch -d "$cache/src" -p1 --quiet <"$p"
-  done
-  log=$cache/build.log
-  if ! { cmake -S "$cache/src" -B "$cache/build" -Wno-dev \
-           -DCMAKE_TOOLCHAIN_FILE="$win/toolchain-x86_64-w64-mingw32.cmake" \
-           -DCMAKE_INSTALL_PREFIX="$prefix" "${allegro_options[@]}" &&
-         cmake --build "$cache/build" -j"$jobs" &&
-         cmake --install "$cache/build"; } >"$log" 2>&1; then
-    tail -n 40 "$log" >&2
-    echo "windows: Allegro's build failed; its log is $log" >&2
-    exit 1
-  fi
+  rm -rf "$cache/build" "$prefix"
+  logged windows "Allegro's build" "$cache/build.log" build_allegro
   echo "$stamp" >"$prefix/zarn-stamp"
 fi
 

@@ -2,7 +2,7 @@
 """zarn-trace driven from Python, for the tests and for the tools that play
 through it (soak, screenshots): a script or a pipe in a scratch folder holding
 the built pack, pictures as rows of palette indices, the game's tables and a
-good player."""
+good player; and the other systems' build scripts, run for what they made."""
 import functools
 import json
 import os
@@ -34,6 +34,15 @@ Barrel = namedtuple("Barrel", "state frame x y dx step wait lane sprite")
 FREE, ROLLING, WAITING, CARRIED, TRAVELLING, FALLING = range(6)
 # From the title menu's first item down to QUIT, chosen.
 QUIT = [". DOWN", ".", ". DOWN", ".", ". DOWN", ".", ". ENTER"]
+
+
+def built_by(script):
+    """What a build script of tools/ prints, one line each (its last lines
+    are the paths it made); quick once the library it builds is built."""
+    out = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), script)],
+                         capture_output=True, text=True, timeout=1800)
+    assert out.returncode == 0, out.stdout[-2000:] + out.stderr[-2000:]
+    return out.stdout.splitlines()
 
 
 def to_game(level=0):
@@ -158,12 +167,14 @@ class Driver:
     """zarn-trace on a pipe. Every line sent is followed by a tickless pass with
     no key held, whose state line is what the line left and whose @label takes
     the picture of that moment. (A program may also write its own lines and
-    read what follows each.)"""
+    read what follows each.) The tool is TRACE as it is when the driver
+    starts, so that a test may run it under another command."""
 
-    def __init__(self, *options, seed=1, folder=None, command=(TRACE,)):
+    def __init__(self, *options, seed=1, folder=None, command=None):
         self.folder = folder or scratch()
         os.mkdir(os.path.join(self.folder, "shots"))
         self.err = open(os.path.join(self.folder, "stderr.txt"), "w")
+        command = command or [TRACE]
         self.proc = subprocess.Popen([*command, "--seed", str(seed), "--shots", "shots", *options, "-"],
                                      cwd=self.folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=self.err, text=True, bufsize=1)

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 # Allegro for the browser build: the library's portable core, compiled here
-# from the source tools/web.sh unpacks into ZARN_ALLEGRO_SOURCE. Its own
+# from the source tools/allegro_source.sh unpacks into ZARN_ALLEGRO_SOURCE. Its own
 # CMake build looks for threads and a real-time library the browser lacks, so
 # the files are named below and built with the configuration headers and
 # driver lists beside this file; no source file of the library is changed. The library takes the name of the

@@ -27,7 +27,7 @@ function scriptPipe() {
   try {
     peek = fs.openSync('/proc/self/fd/0', fs.constants.O_RDONLY | fs.constants.O_NONBLOCK);
   } catch (e) {
-    process.stdin;
+    void process.stdin; // making node's stream sets fd 0 non-blocking: a poll must not wait
     peek = 0;
   }
   function readFrom(fd, buffer, offset, length) {
