@@ -47,18 +47,22 @@ const int ticks_per_second = 50;
 // When the program was stopped (kill -STOP, a suspend, heavy swapping), the
 // library's timer makes up for every tick it missed by calling back to back,
 // and the loops would take several of them at once: barrels jump ahead, and
-// a waiting one may fall before the player sees it. A tick that comes less
-// than half a period after the last one taken is such a catch-up and is
-// dropped, as a tick that finds one pending is, so after a stall the game
-// goes on from one pending tick.
-const long long catch_up_ns = 1'000'000'000 / ticks_per_second / 2;
-long long last_tick_ns;
+// a waiting one may fall before the player sees it. So a tick is taken by the
+// clock, not by the call: each is due a period after the one before, a call
+// more than half a period before that is a make-up and is dropped, and a
+// call more than a period late starts the clock again from now. After a
+// stall the game goes on from one pending tick; a wake-up that was merely
+// late is made up by the next call, and the rate holds.
+const long long period_ns = 1'000'000'000 / ticks_per_second;
+long long due_ns;
 
 void on_tick() {
   long long now = clock_ns();
-  if (now - last_tick_ns < catch_up_ns)
+  if (now < due_ns - period_ns / 2)
     return;
-  last_tick_ns = now;
+  if (now - due_ns > period_ns)
+    due_ns = now;
+  due_ns += period_ns;
   game_tick_handler();
   timing_note_tick(now);
   sem_post(&tick_sem);
