@@ -80,9 +80,6 @@ class Page(Face):
             time.sleep(0.03)
         return value
 
-    def stored(self):
-        return self.do(eval=STORED)
-
     def start(self, kept):
         """The page opened again with a best score kept from before."""
         self.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {kept.hex()!r})")
