@@ -5,6 +5,7 @@
 // new bytes are on disk; and the leftovers of keeps killed before their
 // rename. What differs between the systems is asked of files.h.
 #include "platform/files.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <climits>

@@ -6,7 +6,7 @@
 #ifndef ZARN_PLATFORM_FILES_H
 #define ZARN_PLATFORM_FILES_H
 
-#include "platform/platform.h"
+#include "platform/keep.h"
 
 #include <cstddef>
 

@@ -12,6 +12,8 @@
 
 #include <atomic>
 
+#include "platform/keep.h"
+
 // The game's picture: every frame is drawn at this size, in 8 bits, and only
 // the platform decides how it is enlarged on the display.
 enum { FRAME_W = 320, FRAME_H = 240 };
@@ -70,18 +72,13 @@ void platform_on_display_lost(void (*save)());
 // desktop and the replay tool keep them in a file of that name in the
 // current folder (platform/files.cpp over files_posix.cpp or
 // files_windows.cpp), the page in the browser's storage (web/storage.cpp).
+// FileAccess and KeepTurn are in keep.h.
 
 // 1 when path is a regular file, looked at without ever blocking: a pipe
 // with no writer under the pack's name would otherwise hold the game. Else 0
 // with *err the system's error (EISDIR for a directory) or 0 for anything
 // else that is not a regular file.
 int platform_regular_file(const char *path, int *err);
-
-// Who may use a kept file: what a replacement keeps of the one it replaces.
-struct FileAccess {
-  unsigned mode; // the permission bits
-  long group;    // the group's number, -1 where there is none to keep
-};
 
 // Reads up to size bytes from the start of what is kept under name: their
 // count, or -1 with *err set as platform_regular_file sets it (ENOENT when
@@ -92,14 +89,6 @@ int platform_read_kept(const char *name, unsigned char *buf, int size, int *err,
 // player never chose the folder the game runs in).
 void platform_kept_place(const char *name, char *out, int size);
 
-// The longest name a keep's target has here (Linux's PATH_MAX).
-enum { KEPT_PATH_MAX = 4096 };
-// A keep from its beginning to its end.
-struct KeepTurn {
-  char target[KEPT_PATH_MAX]; // what a replacement renames over
-  int folder;                 // the target's folder, open, or -1
-  bool held;                  // no other game keeps there until the end
-};
 // Begins a keep of name. Its target is the file a symbolic link at name
 // stands for, through any chain of links, made if not there yet: a player
 // who shares the file between two copies keeps the link. Games keeping in
