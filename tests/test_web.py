@@ -173,3 +173,52 @@ def test_web_zip_from_a_server_scores_across_pages_and_a_damaged_pack_said():
             page.kill()
     finally:
         server.kill()
+
+
+# Storage that takes nothing more once the test says so, as a full one.
+FULL = ("const set = Storage.prototype.setItem; Storage.prototype.setItem = function (k, v) {"
+        " if (window.full) throw new DOMException('full', 'QuotaExceededError'); set.call(this, k, v); }")
+
+
+def test_web_storage_damaged_or_full_as_a_file_would_be():
+    page_url = "file://" + built()[2]
+    game = traced((". 2", ". ENTER", "T", "T @game"))["game"]
+    title = traced(tuple(TO_TITLE))["title"]
+    page = Page(page_url, "web_storage", tempfile.mkdtemp(prefix="zarn-profile-"), pre_run=FULL)
+    try:
+        # Values that are not whole hex bytes can't be read, as a file that
+        # can't be: the game plays from 100 and leaves them as they are.
+        page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, 'zzzzzzzz')")
+        page.do(reload=True)
+        for damaged in ("zzzzzzzz", " f4010000", "f401000"):
+            page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {damaged!r})")
+            page.wait_for(prompt_shown, what="the mode prompt")
+            page.press("2")
+            page.wait_for(lambda img: img == title, what="the title")
+            page.press("Return", settle=0.1)
+            img = page.wait_for(lambda img: shows_text(img, 16, 0, "Score:0000", 42), what="the game")
+            check_game_start(img, game, 100)
+            page.press("Escape")
+            page.wait_for(lambda img: img == title, what="the title after Esc")
+            page.quit()
+            assert page.wait_eval("ended.hidden", False) is False, damaged
+            assert page.do(eval=f"[{STORED}, message.hidden]") == [damaged, True], damaged
+            page.press("x", settle=1.0)  # a key starts the page again
+        # A full storage: the end note all the same, with what was lost.
+        page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {EARLIER.hex()!r})")
+        page.do(reload=True)
+        page.wait_for(prompt_shown, what="the mode prompt")
+        page.press("2")
+        page.wait_for(lambda img: img == title, what="the title")
+        page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, '07000000'); window.full = true")
+        page.quit()
+        assert page.wait_eval("ended.hidden", False) is False
+        page.keep("full", picture=False)
+        said = page.do(eval=f"[{STORED}, message.hidden, message.textContent]")
+        assert said == ["07000000", False, "The best score 2570 could not be saved\nin the browser's storage, "
+                        f"as {SCORE_KEY}:\nNo space left on device\n"], said
+        page.press("x", settle=1.0)
+        page.wait_for(prompt_shown, what="the prompt again")
+        assert not [f for f in page.faults if not f.startswith(("error: ", "warning: "))], page.faults
+    finally:
+        page.kill()

@@ -6,8 +6,6 @@
 // messages and the end of a run. Runs before the program starts.
 var Page = (function () {
   var canvas, context, board, note;
-  // The best score's file, kept in the page's storage as its bytes in hex.
-  var SCORE_KEY = 'zarn/hiscore.zrn', SCORE_FILE = '/hiscore.zrn';
   var LOOP_PROMPT = 0;
   var loop = -1, fullScreenAsked = false, ended = false;
 
@@ -124,41 +122,19 @@ var Page = (function () {
   }
 
   // ---- the best score ---------------------------------------------------
+  // Kept in the page's storage as the bytes of its file in hex, under the
+  // key the program names (src/platform/web/storage.cpp).
 
   function storage() {
     try {
       return window.localStorage;
     } catch (e) {
-      return null; // storage refused: the score lives as long as the page
+      return null; // storage refused
     }
   }
 
-  function scoreToFile(hex) {
-    if (!hex) return;
-    var bytes = new Uint8Array(hex.length / 2);
-    for (var i = 0; i < bytes.length; i++) bytes[i] = parseInt(hex.substr(2 * i, 2), 16);
-    FS.writeFile(SCORE_FILE, bytes);
-  }
-
-  // The storage is where the best score lives, and the program's file only
-  // its copy: each time the program opens the file to read it, the file is
-  // first made what the storage holds now. So a save merges with whatever
-  // another page of the game kept a moment before, however little before,
-  // and the higher score stays; and the start reads the kept score.
-  var pageReadsScore = false;
-  function readScoresFromStorage() {
-    var open = FS.open;
-    FS.open = function (path, flags) {
-      var kept = storage(), reads = typeof path === 'string' && (flags & 3) === 0;
-      if (reads && !pageReadsScore && kept && PATH.join2(FS.cwd(), path) === SCORE_FILE) {
-        scoreToFile(kept.getItem(SCORE_KEY));
-      }
-      return open.apply(this, arguments);
-    };
-  }
-
   return {
-    // Before the program starts: the pack and the kept score in its folder.
+    // Before the program starts: the pack in its folder.
     prepare: function () {
       canvas = document.getElementById('screen');
       context = canvas.getContext('2d', { alpha: false });
@@ -182,7 +158,6 @@ var Page = (function () {
       canvas.focus();
       FS.writeFile('/zarn.dat', Uint8Array.from(atob(zarnPack), function (c) { return c.charCodeAt(0); }));
       zarnPack = null;
-      readScoresFromStorage();
     },
     keyName: function (name, code) { scancodes[name] = code; },
     canShow: function () { return !!context; },
@@ -219,15 +194,28 @@ var Page = (function () {
     fullScreenAsked: function () { return fullScreenAsked; },
     loop: function (id) { loop = id; },
     message: say,
-    keepScore: function () {
-      var kept = storage();
-      pageReadsScore = true;
-      var bytes = FS.analyzePath(SCORE_FILE).exists ? FS.readFile(SCORE_FILE) : null;
-      pageReadsScore = false;
-      if (!kept || !bytes) return;
-      var hex = '';
-      for (var i = 0; i < bytes.length; i++) hex += (bytes[i] < 16 ? '0' : '') + bytes[i].toString(16);
-      if (kept.getItem(SCORE_KEY) !== hex) kept.setItem(SCORE_KEY, hex);
+    // The kept bytes, up to size of them, into the program's memory: their
+    // count, -1 when none are kept (or storage is refused), -2 when the
+    // value is not whole hex bytes, which can't be read as a file's bytes.
+    readKept: function (key, pointer, size) {
+      var kept = storage(), hex = kept && kept.getItem(key);
+      if (hex === null) return -1;
+      if (!/^([0-9a-fA-F]{2})*$/.test(hex)) return -2;
+      var n = Math.min(size, hex.length / 2);
+      for (var i = 0; i < n; i++) HEAPU8[pointer + i] = parseInt(hex.substr(2 * i, 2), 16);
+      return n;
+    },
+    // 0 when the bytes are kept, 1 when the storage is full, 2 when it is
+    // refused: the program says what was lost, and the page ends as ever.
+    keep: function (key, pointer, n) {
+      var kept = storage(), hex = '';
+      for (var i = 0; i < n; i++) hex += (HEAPU8[pointer + i] < 16 ? '0' : '') + HEAPU8[pointer + i].toString(16);
+      try {
+        kept.setItem(key, hex);
+        return 0;
+      } catch (e) {
+        return e && e.name === 'QuotaExceededError' ? 1 : 2;
+      }
     },
     // The program has returned: say so, and how to start again.
     ended: function () {

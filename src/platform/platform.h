@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: MIT
-// What differs between the real machine and the headless replay harness.
-// The game calls only these for the library's system, timer, display, sound,
-// message box and clock seed; the rest of the library it uses directly.
+// What differs between the machines the game runs on. Three faces define
+// these: the desktop (desktop/, Linux and Windows), the page (web/) and the
+// headless replay tool (tools/trace/); the C++ harnesses link a quiet
+// stand-in. The game calls only these for the library's system, timer,
+// display, sound, message box, clock seed and the files it keeps; the rest
+// of the library it uses directly.
 #ifndef ZARN_PLATFORM_H
 #define ZARN_PLATFORM_H
 
 #include <allegro.h>
 
 #include <atomic>
+
+#include "platform/keep.h"
 
 // The game's picture: every frame is drawn at this size, in 8 bits, and only
 // the platform decides how it is enlarged on the display.
@@ -60,5 +65,50 @@ int platform_quit_exit_value();
 // but keep what would otherwise be lost. A page runs it as it is hidden or
 // closed, when it may end without another word, and goes on.
 void platform_on_display_lost(void (*save)());
+
+// ---- The files: the pack read, the best score kept ----------------------
+// What to keep, and when a keep must leave what is there alone, is the
+// game's (startup/hiscore.cpp); how bytes are kept is the machine's. The
+// desktop and the replay tool keep them in a file of that name in the
+// current folder (platform/files.cpp over files_posix.cpp or
+// files_windows.cpp), the page in the browser's storage (web/storage.cpp).
+// FileAccess and KeepTurn are in keep.h.
+
+// 1 when path is a regular file, looked at without ever blocking: a pipe
+// with no writer under the pack's name would otherwise hold the game. Else 0
+// with *err the system's error (EISDIR for a directory) or 0 for anything
+// else that is not a regular file.
+int platform_regular_file(const char *path, int *err);
+
+// Reads up to size bytes from the start of what is kept under name: their
+// count, or -1 with *err set as platform_regular_file sets it (ENOENT when
+// nothing is kept). *access gets the file's.
+int platform_read_kept(const char *name, unsigned char *buf, int size, int *err,
+                       FileAccess *access);
+// Where name is kept, in words for a message (a folder's whole path: the
+// player never chose the folder the game runs in).
+void platform_kept_place(const char *name, char *out, int size);
+
+// Begins a keep of name. Its target is the file a symbolic link at name
+// stands for, through any chain of links, made if not there yet: a player
+// who shares the file between two copies keeps the link. Games keeping in
+// the target's folder take turns, so the later one reads what the earlier
+// one kept, but a turn that can't be had does not stop the keep. Copies
+// that killed keeps left there are removed.
+void platform_begin_keep(const char *name, KeepTurn *turn);
+// 0 when name may be written where it is, else the system's error: a
+// read-only file or folder refuses it.
+int platform_in_place_write_error(const char *name);
+// Writes the bytes to a file of their own beside the target, with the
+// access given, and renames it over the target: 0, or the system's error
+// and the target as it was. *made says whether the folder took a new file
+// with that access at all: where not, name may still be written in place.
+int platform_replace_kept(const KeepTurn *turn, const unsigned char *bytes,
+                          int n, const FileAccess &access, bool *made);
+// Overwrites the start of name and cuts it to n bytes: 0 or the system's
+// error. Never empties it first.
+int platform_rewrite_kept(const char *name, const unsigned char *bytes, int n);
+// Ends the keep, once what was renamed is on disk.
+void platform_end_keep(KeepTurn *turn);
 
 #endif

@@ -5,13 +5,13 @@
 // touched: a pipe or a device under the name must not hang or eat the save.
 #include "startup/hiscore.h"
 
+#include "platform/platform.h"
 #include "startup/files.h"
 #include "startup/hiscore_bytes.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -43,15 +43,11 @@ void read_hiscore_file(HiscoreFile *f) {
   f->err = 0;
   f->len = 0;
   f->access = {0664, -1};
-  int fd = open_regular_file(hiscore_file, &f->err, &f->access);
-  if (fd < 0) {
-    f->state = f->err == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
-    return;
-  }
-  f->len = read_start(fd, f->raw, static_cast<int>(sizeof f->raw), &f->err);
-  close(fd);
+  f->len =
+      platform_read_kept(hiscore_file, f->raw, static_cast<int>(sizeof f->raw),
+                         &f->err, &f->access);
   if (f->len < 0) {
-    f->state = FILE_UNREADABLE;
+    f->state = f->err == ENOENT ? FILE_MISSING : FILE_UNREADABLE;
     f->len = 0;
     return;
   }
@@ -59,15 +55,14 @@ void read_hiscore_file(HiscoreFile *f) {
   f->has_value = decode_hiscore(f->raw, f->len, &f->value);
 }
 
-// The file's whole path, for a message: the player never chose the folder
-// the game runs in.
+// Where the file is kept, for a message.
 struct ShownPath {
-  char text[PATH_MAX + 16];
+  char text[KEPT_PATH_MAX + 16];
 };
 
 ShownPath shown_path() {
   ShownPath path;
-  path_in_current_folder(hiscore_file, path.text, sizeof path.text);
+  platform_kept_place(hiscore_file, path.text, sizeof path.text);
   return path;
 }
 
@@ -78,10 +73,10 @@ int say_lost(int value, const char *reason, char *why, int why_size) {
   return -1;
 }
 
-// Reads the file again and stores the larger score in target, the file
-// itself or the one it links to: another game in the same folder may have
-// saved a better one since this one started.
-int save_merged(int value, const char *target, char *why, int why_size) {
+// Reads the file again and stores the larger score in the keep's target,
+// the file itself or the one it links to: another game in the same folder
+// may have saved a better one since this one started.
+int save_merged(int value, const KeepTurn *turn, char *why, int why_size) {
   HiscoreFile now;
   read_hiscore_file(&now);
   if (now.state == FILE_UNREADABLE) {
@@ -101,15 +96,16 @@ int save_merged(int value, const char *target, char *why, int why_size) {
   // Under the old rule the file was opened for writing in place: where that
   // is refused (a read-only file or folder), the file keeps its content, and
   // renaming a new file over it must not get round that.
-  int err = now.state == FILE_READ ? in_place_write_error(hiscore_file) : 0;
+  int err =
+      now.state == FILE_READ ? platform_in_place_write_error(hiscore_file) : 0;
   bool made = true;
   if (err == 0)
-    err = replace_file(target, out, n, now.access, &made);
+    err = platform_replace_kept(turn, out, n, now.access, &made);
   // Where the folder takes no new file, or none in the file's group, but
   // the file itself may be written, it is overwritten in place, which at
   // least never empties it first.
   if (!made && now.state == FILE_READ && (err == EACCES || err == EPERM))
-    err = rewrite_in_place(hiscore_file, out, n);
+    err = platform_rewrite_kept(hiscore_file, out, n);
   if (err != 0 && best > now.value)
     return say_lost(best, strerror(err), why, why_size);
   return 0;
@@ -133,16 +129,12 @@ int load_hiscore(char *why, int why_size) {
 int save_hiscore(int value, char *why, int why_size) {
   if (!hiscore_loaded)
     return 0;
-  // A player who linked the file elsewhere (to share it between two copies
-  // of the game) keeps the link: the file it points at is replaced, made if
-  // it is not there yet, and games take turns in the folder that holds it,
-  // so that the later one sees what the earlier one saved.
-  char linked[PATH_MAX];
-  const char *target = link_target(hiscore_file, linked, sizeof linked);
-  FolderTurn turn = begin_folder_turn(target);
-  remove_leftover_copies(target, turn);
-  int result = save_merged(value, target, why, why_size);
-  end_folder_turn(turn);
+  // A player who linked the file elsewhere keeps the link, and games take
+  // turns, so that the later one sees what the earlier one saved.
+  KeepTurn turn;
+  platform_begin_keep(hiscore_file, &turn);
+  int result = save_merged(value, &turn, why, why_size);
+  platform_end_keep(&turn);
   return result;
 }
 

@@ -2,13 +2,13 @@
 #include "startup/pack.h"
 
 #include "core/game_state.h"
+#include "platform/platform.h"
 #include "startup/files.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -220,13 +220,11 @@ int check_pack(const DATAFILE *dat, char *why, int why_size) {
 
 DATAFILE *load_pack(const char *path, char *why, int why_size) {
   int err = 0;
-  int fd = open_regular_file(path, &err);
-  if (fd < 0) {
+  if (!platform_regular_file(path, &err)) {
     snprintf(why, static_cast<size_t>(why_size), "%s",
              err == ENOENT ? "file not found" : regular_file_reason(err));
     return nullptr;
   }
-  close(fd);
   errno = 0;
   DATAFILE *dat = nullptr;
   if (pack_readable(path))

@@ -1,38 +1,30 @@
 // SPDX-License-Identifier: MIT
-// zarn-trace under node (tools/web.sh): the process's own number and whether
-// another process still runs come from the real system, as the native tool
-// has them. The best score's save names its temporary file by the number and
-// removes those of saves whose process has gone; emscripten's C library
-// gives every program the number 42 and knows no other process.
-#include <emscripten.h>
+// zarn-trace under node (tools/web.sh): the process numbers a keep of the
+// best score names its new file by, and looks for among its leftovers (see
+// platform/files.h), from the real system as the native tool has them.
+// Emscripten's C library gives every program the number 42 and knows no
+// other process.
+#include "platform/files.h"
 
-#include <cerrno>
-#include <csignal>
-#include <unistd.h>
+#include <emscripten.h>
 
 namespace {
 
 EM_JS(int, node_pid, (), { return process.pid; });
-// 0 when the signal went, else the system's error: 1 no such process, 2 not
-// allowed (another user's), 3 anything else.
-EM_JS(int, node_signal, (int pid, int sig), {
+// Whether a signal 0 finds no such process; one of another user runs.
+EM_JS(int, node_process_gone, (int pid), {
   try {
-    process.kill(pid, sig);
+    process.kill(pid, 0);
     return 0;
   } catch (e) {
-    return e.code == 'ESRCH' ? 1 : e.code == 'EPERM' ? 2 : 3;
+    return e.code == 'ESRCH' ? 1 : 0;
   }
 });
 
 } // namespace
 
-extern "C" pid_t getpid(void) { return node_pid(); }
+long file_process_id() { return node_pid(); }
 
-extern "C" int kill(pid_t pid, int sig) {
-  const int errors[] = {0, ESRCH, EPERM, EINVAL};
-  int err = node_signal(pid, sig);
-  if (err == 0)
-    return 0;
-  errno = errors[err];
-  return -1;
+bool file_process_gone(long pid) {
+  return node_process_gone(static_cast<int>(pid)) != 0;
 }

@@ -19,7 +19,6 @@ EM_JS(void, page_key_name, (const char *name, int scancode),
       { Page.keyName(UTF8ToString(name), scancode); });
 EM_JS(void, page_message, (const char *text),
       { Page.message(UTF8ToString(text)); });
-EM_JS(void, page_keep_score, (), { Page.keepScore(); });
 
 // The keys the game reads, by the browser's names of their places.
 struct PageKey {
@@ -78,11 +77,8 @@ int platform_quit_exit_value() { return 0; }
 
 void platform_on_display_lost(void (*save)()) { save_before_the_end = save; }
 
-// The best score QUIT saved goes to the page's storage.
-void platform_shut_down() {
-  allegro_exit();
-  page_keep_score();
-}
+// The best score was kept in the page's storage as it was saved.
+void platform_shut_down() { allegro_exit(); }
 
 // A key went down (1) or up (0); a key going down is also put into the
 // keyboard buffer, as the library's own drivers do.
@@ -104,8 +100,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_keys_up() {
 // word: a best score the run raised is kept now, as the desktop keeps it at
 // a signal. The game goes on.
 extern "C" EMSCRIPTEN_KEEPALIVE void web_page_hidden() {
-  if (save_before_the_end == nullptr)
-    return;
-  save_before_the_end();
-  page_keep_score();
+  if (save_before_the_end != nullptr)
+    save_before_the_end();
 }
