@@ -74,8 +74,8 @@ void draw_misses() {
   }
   miss_sprite = pack_bitmap(OBJ_MISS_ICON + miss_frame);
   for (int i = 0; i < misses; i++) {
-    int x = 16 * i + (i > 6 ? 96 : 0);
-    blit(miss_sprite, buffer, 0, 0, x, 215, 15, 16);
+    int x = 16 * i + (i > 6 ? MISS_RIGHT_X - 7 * 16 : 0);
+    blit(miss_sprite, buffer, 0, 0, x, MISS_Y, 15, 16);
   }
 }
 
@@ -87,6 +87,6 @@ void update_flames() {
       f.frame = (f.frame == 0) ? 1 : 0;
     }
     flame_sprite = pack_bitmap(OBJ_FIGURE + f.frame);
-    masked_blit(flame_sprite, buffer, 0, 0, f.x, 209, 16, 23);
+    masked_blit(flame_sprite, buffer, 0, 0, f.x, FIGURE_Y, 16, 23);
   }
 }
