@@ -3,6 +3,7 @@
 
 #include "core/pack_catalogue.h"
 #include "core/playfield_layout.h"
+#include "platform/tick_rate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -139,7 +140,7 @@ void check_sounds(const std::vector<Sound> &sounds) {
   // instructions music with the pages (4 x 181 ticks).
   need(seconds(OBJ_SND_START) < 5.5, "24: longer than the wait for the music");
   need(seconds(OBJ_SND_CLEAR) <= 4.0, "32: longer than the celebration");
-  need(std::abs(seconds(OBJ_SND_INSTR_MUSIC) - 724 / 50.0) <= 0.5,
+  need(std::abs(seconds(OBJ_SND_INSTR_MUSIC) - 724.0 / TICKS_PER_SECOND) <= 0.5,
        "26: not as long as the instruction pages");
   need(seconds(OBJ_SND_GAMEOVER) >= 1.5 && seconds(OBJ_SND_GAMEOVER) <= 5,
        "28: not between 1.5 and 5 seconds");
