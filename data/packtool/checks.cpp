@@ -65,8 +65,10 @@ void check_pictures(const Art &art, const Palette &pal) {
     const char *what;
   } black[] = {
       {&field, 0, 0, field.w, STATUS_H, "the status line"},
-      {&field, LADY_X, LADY_Y, 16, 22, "behind the lady"},
-      {&field, HEART_X, HEART_Y, 16, 14, "behind the heart"},
+      {&field, LADY_X, LADY_Y, pack_catalogue[OBJ_LADY].w,
+       pack_catalogue[OBJ_LADY].h, "behind the lady"},
+      {&field, HEART_X, HEART_Y, pack_catalogue[OBJ_HEART].w,
+       pack_catalogue[OBJ_HEART].h, "behind the heart"},
       {&field, 0, MISS_Y, 7 * 16, 16, "behind the left lost-barrel icons"},
       {&field, MISS_RIGHT_X, MISS_Y, 7 * 16, 16,
        "behind the right lost-barrel icons"},
