@@ -186,10 +186,10 @@ void draw_town(Image &img, const Palette &pal, int x0, int x1, int ground,
 Image make_playfield(const Palette &pal) {
   Image img(320, 240, 0);
   const int keep_clear[][4] = {
-      {0, 0, 319, kStatusRows + 1},    // status line
-      {0, 36, 54, 75},                 // the delivered stack
-      {62, 28, 90, 75},                // the lady and the heart
-      {134, 8, 186, 239},              // the ladder and the ape
+      {0, 0, 319, kStatusRows + 1},                 // status line
+      {0, 36, 54, 75},                              // the delivered stack
+      {62, 28, 90, 75},                             // the lady and the heart
+      {APE_X - 3, kStatusRows, kRightGirderX, 239}, // the ladder and the ape
       {0, kBottomStrip - 4, 319, 239}, // lost barrels, fires, bonus
   };
   const int boxes = static_cast<int>(sizeof keep_clear / sizeof keep_clear[0]);
