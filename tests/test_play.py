@@ -1,11 +1,17 @@
 # SPDX-License-Identifier: MIT
 """The game's rules replayed through zarn-trace, each checked as the rules
 word it, on a level where breaking it shows."""
-from zarn_test import (CARRIED, FALLING, FREE, LANE_RUNG, LANE_X, LANE_Y, LEVELS, ROLLING, RUNG_Y,
+from zarn_test import (CARRIED, FALLING, FREE, LANE_X, LEVELS, ROLLING, RUNG_Y,
                        TRAVELLING, WAITING, Driver, good_bot, idle, live, picture, reach, region,
                        scratch, shot, to_game, toward, trace)
 
 FALL = {43: 84, 87: 62, 122: 45, 157: 27, 191: 10}  # a lane's y: ticks of 2 pixels down to pass y 210
+# The lanes and rungs as the rules give them, written out here and not read
+# from the game's layout, so that the replays check it: a lane's y, step and
+# the rung its barrels are grabbed from, and the rungs' y below the start.
+LANES = [(43, -10, 1), (87, -10, 3), (122, 10, 4), (122, -10, 4), (157, 10, 5), (157, -10, 5),
+         (191, 10, 6), (191, -10, 6)]
+RUNGS = [20, 40, 64, 100, 134, 170, 200]
 
 
 def goto(d, rung):
@@ -21,11 +27,15 @@ def test_ape_climbs_and_reaches():
         assert (d.s["ape_y"], d.s["ape_rung"], d.s["key_latch"]) == (2 * k - 32, 1, 1) and d.s["ape_pose"] < 2
     assert (d.tick("DOWN")["ape_pose"], d.s["ape_rung"], d.s["key_latch"]) == (2, 1, 1)  # the first poll
     assert (d.tick("", "standing")["ape_pose"], d.s["key_latch"]) == (2, 0)
-    # Held Down, then Up: rung after rung without a tick of rest; the ends
-    # hold, a rung key beats a reach, and a reach shows on its own.
+    # Held Down, then Up: rung after rung without a tick of rest, taking the
+    # next rung at each rung's y; the ends hold, a rung key beats a reach,
+    # and a reach shows on its own.
     for keys, end, rung, reach, pose in (("DOWN", 200, 7, "LEFT", 4), ("UP", 20, 1, "RIGHT", 3)):
+        turns = []
         while d.s["ape_y"] != end:
             assert d.tick(keys)["ape_y"] == d.prev["ape_y"] + (2 if keys == "DOWN" else -2)
+            turns += [d.prev["ape_y"]] if d.s["ape_rung"] != d.prev["ape_rung"] else []
+        assert turns + [end] == (RUNGS if keys == "DOWN" else RUNGS[::-1]), turns
         assert (d.tick(keys + "," + reach)["ape_pose"], d.s["ape_rung"], d.s["ape_y"]) == (2, rung, end)
         assert d.tick(reach)["ape_pose"] == pose
     assert (d.tick("DOWN,UP")["ape_rung"], d.s["ape_y"]) == (1, 20)  # Up wins
@@ -37,7 +47,7 @@ def test_barrels_roll_wait_and_fall():
     # Nobody plays. Up to level index 4 no two live barrels share a lane and a
     # barrel never takes its slot's last lane, from 5 on they may; at 13 the
     # roll and deliver delays differ.
-    fallen = set()
+    fallen = {}
     for level in (4, 5, 13):
         run = trace(to_game(level) + ["T"] * 2500)
         _, _, wait, roll, _ = LEVELS[level]
@@ -59,18 +69,18 @@ def test_barrels_roll_wait_and_fall():
                 if b.state == WAITING:
                     life["waits"].append(b.wait)
                 if b.state == FALLING and was.state == WAITING:
-                    life["fall"] = s["run_ticks"]
+                    life["fall"], life["lane"] = s["run_ticks"], (was.y, was.dx)
                 if b.state == FREE and was.state == FALLING:
                     assert life["steps"] == [life["first"] + j * (roll + 1) for j in range(14)], life
                     assert life["waits"] == list(range(wait - 1, -1, -1)), life
-                    assert life["fall"] == s["run_ticks"] - FALL[LANE_Y[b.lane]] + 1 == life["steps"][-1] + wait
+                    assert life["fall"] == s["run_ticks"] - FALL[LANES[b.lane][0]] + 1 == life["steps"][-1] + wait
                     assert b.x == (123 if b.dx > 0 else 186) and s["misses"] == p["misses"] + 1
                     assert s["game_over"] == (s["misses"] == 14)
                     assert sounds.get(n) == ([("stop", 27), ("stop", 21), ("play", 28)] if s["game_over"]
                                              else [("play", 22)]), sounds.get(n)
-                    fallen.add(b.lane)
+                    fallen[b.lane] = life["lane"]
         assert shared == (level > 4) and s["game_over"], level
-    assert fallen == set(range(8)), fallen
+    assert fallen == {lane: (y, dx) for lane, (y, dx, _) in enumerate(LANES)}, fallen
 
 
 def test_grab_hand_over_on_rung_2_and_travel():
@@ -80,7 +90,7 @@ def test_grab_hand_over_on_rung_2_and_travel():
     # Reaching already when a barrel arrives: it is grabbed in its arrival tick.
     d.run(idle, lambda s: not s["key_latch"], 40)
     i, b = next((i, b) for i, b in live(d.s) if b.state == ROLLING)
-    goto(d, LANE_RUNG[b.lane])
+    goto(d, LANES[b.lane][2])
     while d.s["barrels"][i].state == ROLLING:
         d.tick(reach(b))
     s, b = d.s, d.s["barrels"][i]
@@ -102,12 +112,12 @@ def test_grab_hand_over_on_rung_2_and_travel():
     # Reaching in the tick the wait runs out: the click sounds, the barrel falls.
     d.run(idle, lambda s: any(b.state == ROLLING for _, b in live(s)), 1000)
     i, b = next((i, b) for i, b in live(d.s) if b.state == ROLLING)
-    goto(d, LANE_RUNG[b.lane])
+    goto(d, LANES[b.lane][2])
     d.run(idle, lambda s: s["barrels"][i].state == WAITING and s["barrels"][i].wait == 0, 1000)
     d.tick(reach(b))
     assert ("play", 29) in d.sounds() and d.s["carried"] == 0
     fell = d.s["barrels"][i]
-    assert (fell.state, fell.y) == (FALLING, LANE_Y[b.lane] + 2)
+    assert (fell.state, fell.y) == (FALLING, LANES[b.lane][0] + 2)
     # Esc, and the next game starts afresh at the same level but for what carries over.
     assert d.s["misses"] and d.send(". ESC")["loop"] == "menu"
     assert d.sounds() == [("stop", 27), ("stop", 21), ("stop", 24), ("stop", 28)]  # the game's samples
@@ -121,7 +131,7 @@ def test_grab_hand_over_on_rung_2_and_travel():
 def test_level_clear_and_the_wrap_after_the_last_level():
     d = Driver(seed=1)
     d.start(14)
-    clock = set()
+    clock, grabbed = set(), set()
 
     def roll_clock(p, s):
         # The bonus roll clock counts down on a playing tick with no item up
@@ -130,6 +140,11 @@ def test_level_clear_and_the_wrap_after_the_last_level():
         if not (p["bonus_type"] or s["bonus_type"] or p["game_over"]) and s["score"] != s["score_at_roll"]:
             clock.add(s["delivered"])
             assert s["bonus_roll_timer"] == p["bonus_roll_timer"] - (s["delivered"] <= 9), (p, s)
+        # A barrel is grabbed only from its lane's rung.
+        for i, b in live(s):
+            if b.state == CARRIED and p["barrels"][i].state == WAITING:
+                assert s["ape_rung"] == LANES[b.lane][2], (b, s["ape_rung"])
+                grabbed.add(b.lane)
 
     for level, after in ((14, 15), (15, 0)):
         d.run(good_bot, lambda s: s["clear_countdown"], 5000, roll_clock)
@@ -149,7 +164,7 @@ def test_level_clear_and_the_wrap_after_the_last_level():
                 ((level, 10, 0) if step < 200 else (after, 0, 300))
             assert d.events == ([] if step < 200 else [{"sound": "play", "sample": 27, "loop": 1}])
         assert s["cur_params"] == LEVELS[after] and s["bonus_type"] == 0
-    assert {9, 10} <= clock, clock
+    assert {9, 10} <= clock and len(grabbed) >= 6, (clock, grabbed)
     d.close()
 
 

@@ -20,9 +20,10 @@ import sys
 import time
 
 import catalogue
-# These tables were written from the game's rules, not copied from its code.
-from zarn_test import (CARRIED, FREE, LANE_X, LANE_Y, LEVELS, ROLLING, RUNG_Y, Driver, good_bot,
-                       scratch)
+# The level table as the rules give it, the rungs and lanes as the game's
+# layout has them (the replays check those against the rules).
+from zarn_test import (CARRIED, FREE, LANE_X, LANE_Y, LAYOUT, LEVELS, ROLLING, RUNG_Y, Driver,
+                       good_bot, scratch)
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 
@@ -73,7 +74,7 @@ def check_game_pass(s, size):
         need(0 <= s["ape_sprite"] <= 7, "ape picture")
         if y < RUNG_Y[1]:
             need(y == RUNG_Y[0] + 2 * s["run_ticks"], f"ape above the screen at {y}")
-        need(on_screen(137, max(y, 0), w, h), f"ape drawn off screen at y {y}")
+        need(on_screen(LAYOUT.APE_X, max(y, 0), w, h), f"ape drawn off screen at y {y}")
     for i, (state, frame, x, by, dx, _, _, lane, sprite) in enumerate(s["barrels"][:slots]):
         if state == 0:
             continue
@@ -81,7 +82,7 @@ def check_game_pass(s, size):
         need(34 <= sprite <= 38 or sprite == -1 and state == ROLLING, f"barrel {i} picture {sprite}")
         w, h = size.get(sprite, (0, 0))
         if state == ROLLING:  # rolls in from past the edge, along its lane
-            lo, hi = (LANE_X[lane], 123) if dx > 0 else (186, LANE_X[lane])
+            lo, hi = (LANE_X[lane], LAYOUT.STOP_X_LEFT) if dx > 0 else (LAYOUT.STOP_X_RIGHT, LANE_X[lane])
             need(by == LANE_Y[lane] and lo <= x <= hi, f"barrel {i} off its lane: {x},{by}")
             need(by >= 0 and by + h <= H, f"barrel {i} drawn off screen at y {by}")
         else:
@@ -89,7 +90,7 @@ def check_game_pass(s, size):
     # The stack, the lost row and the bonus item stand at fixed places, on the
     # screen for every count the bounds above allow; the figures move.
     for f in s["flames"]:
-        need(on_screen(f[0], 209, *size[12]), f"bottom figure at x {f[0]}")
+        need(on_screen(f[0], LAYOUT.FIGURE_Y, *size[12]), f"bottom figure at x {f[0]}")
 
 
 def check_pass(s, size):

@@ -12,8 +12,8 @@ import subprocess
 import tempfile
 import time
 
-from zarn_test import (BUILD, LANE_RUNG, LANE_X, LANE_Y, RUNG_Y, picture, read_bmp, region,
-                       scratch, text_image, trace)
+from zarn_test import (BUILD, LANE_RUNG, LANE_X, LANE_Y, LAYOUT, RUNG_Y, picture, read_bmp,
+                       region, scratch, text_image, trace)
 
 ARTEFACTS = os.path.join(BUILD, "artefacts", "session")
 # A best score of 2570 from an earlier session: both its 0A bytes stored as
@@ -28,9 +28,9 @@ TO_INSTRUCTIONS = [". 2", ". DOWN", ".", ". DOWN", ". @title3", ". ENTER", "T x4
 # ZARN_DISPLAYS=FIRST-LAST gives another range, for runs beside the suite's.
 _FIRST, _LAST = os.environ.get("ZARN_DISPLAYS", "70-89").split("-")
 DISPLAYS = range(int(_FIRST), int(_LAST) + 1)
-APE_X = 137
+APE_X = LAYOUT.APE_X
 # Where a barrel of each lane waits, and the reach that grabs it there.
-WAIT_X = [123 if x < 0 else 186 for x in LANE_X]
+WAIT_X = [LAYOUT.STOP_X_LEFT if x < 0 else LAYOUT.STOP_X_RIGHT for x in LANE_X]
 REACH = ["Left" if x < 0 else "Right" for x in LANE_X]
 
 
@@ -113,7 +113,7 @@ def number_at(img, x, y, digits=4):
     value = 0
     for k in range(digits):
         cell = b"".join(region(img, x + 8 * k, y, 8, 8, 3))
-        d = next((d for d in range(10) if cell == as_screen(text_image(str(d), 42))), None)
+        d = next((d for d in range(10) if cell == as_screen(text_image(str(d), LAYOUT.COL_TEXT))), None)
         if d is None:
             return None
         value = 10 * value + d
@@ -131,7 +131,8 @@ def prompt_shown(img):
 
 
 def check_game_start(img, expected, best):
-    assert shows_text(img, 16, 0, "Score:0000", 42) and shows_text(img, 240, 0, "Level:01", 42)
+    assert (shows_text(img, 16, 0, "Score:0000", LAYOUT.COL_TEXT)
+            and shows_text(img, 240, 0, "Level:01", LAYOUT.COL_TEXT))
     assert number_at(img, 160, 0) == best, number_at(img, 160, 0)
     # Barrels and flames differ from the replay's; the playfield may not.
     same = sum(img[i:i + 3] == expected[i:i + 3] for i in range(0, len(img), 3))
@@ -322,7 +323,7 @@ def play_to_first_handover(win, limit=60):
         rung = ape_rung(img)
         if rung is None:
             continue
-        if drawn_at(img, 38, APE_X + 17, RUNG_Y[rung] + 20) == 1:  # carried
+        if drawn_at(img, 38, APE_X + LAYOUT.HELD_DX, RUNG_Y[rung] + LAYOUT.HELD_DY) == 1:  # carried
             if rung != 2:
                 climb(win, rung, 2)
             else:

@@ -12,6 +12,8 @@ import tempfile
 from collections import namedtuple
 from itertools import accumulate
 
+import catalogue
+
 BUILD = os.environ.get("ZARN_BUILD", os.path.join(os.path.dirname(__file__), "..", "build"))
 # Replays run on the sanitizer build when there is one.
 TRACE_BUILD = os.environ.get("ZARN_TRACE_BUILD", BUILD)
@@ -19,16 +21,20 @@ TRACE = os.path.join(TRACE_BUILD, "zarn-trace")
 PACK = os.path.join(BUILD, "zarn.dat")
 
 # The level table (barrel slots, spawn base, stop wait, roll delay, deliver
-# delay), the rungs' y and the lanes' start x, y and rung, written from the
-# game's rules and not copied from src/core, so a slip in the code's tables shows.
+# delay) as the game's rules give it. It is the same table as src/core's,
+# value for value, and written out again on purpose: the replays compare the
+# game's rows with it, and a table read from the code could not catch a slip
+# in the code.
 LEVELS = [[int(v) for v in row.split()] for row in (
     "2 150 100 30 30|4 150 100 30 30|6 100 100 30 30|6 100 100 25 25|7 80 75 25 25|"
     "8 80 75 20 20|8 80 75 20 20|10 60 75 20 20|11 60 50 20 20|12 60 50 20 20|14 50 50 15 15|"
     "16 50 50 15 15|16 50 40 15 15|18 40 40 15 10|18 40 40 15 10|19 20 40 15 10").split("|")]
-RUNG_Y = [-32, 20, 40, 64, 100, 134, 170, 200]
-LANE_X = [326, 326, -17, 326, -17, 326, -17, 326]
-LANE_Y = [43, 87, 122, 122, 157, 157, 191, 191]
-LANE_RUNG = [1, 3, 4, 4, 5, 5, 6, 6]
+# Where the rungs and lanes are, read from the game's layout: the player goes
+# there and the tests look there. The replays check the places through the
+# rules instead (the climb from above the screen, fourteen rolls of 10 to the
+# stops, the fall from each lane's y).
+LAYOUT = catalogue.layout()
+RUNG_Y, LANE_X, LANE_Y, LANE_RUNG = LAYOUT.rung_y, LAYOUT.lane_x, LAYOUT.lane_y, LAYOUT.lane_rung
 # A barrel slot as zarn-trace prints it, and its states.
 Barrel = namedtuple("Barrel", "state frame x y dx step wait lane sprite")
 FREE, ROLLING, WAITING, CARRIED, TRAVELLING, FALLING = range(6)
@@ -256,7 +262,8 @@ def plan(s, y):
     best = None
     for _, b in live(s):
         if b.state == ROLLING:  # ticks to its arrival, then its wait
-            ready = b.step + (abs((123 if b.dx > 0 else 186) - b.x) // 10 - 1) * (roll + 1)
+            stop = LAYOUT.STOP_X_LEFT if b.dx > 0 else LAYOUT.STOP_X_RIGHT
+            ready = b.step + (abs(stop - b.x) // 10 - 1) * (roll + 1)
             last = ready + wait - 1
         elif b.state == WAITING:
             ready, last = 0, b.wait - 1

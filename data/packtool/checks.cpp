@@ -2,6 +2,8 @@
 #include "checks.h"
 
 #include "core/pack_catalogue.h"
+#include "core/playfield_layout.h"
+#include "platform/tick_rate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,15 +44,16 @@ void check_pictures(const Art &art, const Palette &pal) {
       need(ink(object(art, o.index), 0, 0, o.w, o.h) > 0,
            std::string(o.name) + ": nothing drawn where the game shows it");
 
-  // Texts are drawn on black in colours 42 and 19, which must read apart.
-  const Rgb &menu = pal.at(42), &head = pal.at(19);
+  // Texts are drawn on black in their two colours, which must read apart.
+  const Rgb &menu = pal.at(COL_TEXT), &head = pal.at(COL_TITLE);
   for (const Rgb *c : {&menu, &head})
     need(std::max({c->r, c->g, c->b}) >= 40,
          "palette: a text colour is too dark to read on black");
   need(std::abs(menu.r - head.r) + std::abs(menu.g - head.g) +
                std::abs(menu.b - head.b) >=
            24,
-       "palette: the headings' colour 19 looks like the menu's 42");
+       "palette: the headings' colour " + std::to_string(COL_TITLE) +
+           " looks like the menu's " + std::to_string(COL_TEXT));
 
   // Opaque pictures and text are drawn over these places; anything but
   // black there would show as a box around them.
@@ -61,11 +64,14 @@ void check_pictures(const Art &art, const Palette &pal) {
     int x, y, w, h;
     const char *what;
   } black[] = {
-      {&field, 0, 0, 320, 8, "the status line"},
-      {&field, 68, 51, 16, 22, "behind the lady"},
-      {&field, 72, 34, 16, 14, "behind the heart"},
-      {&field, 0, 215, 112, 16, "behind the left lost-barrel icons"},
-      {&field, 208, 215, 112, 16, "behind the right lost-barrel icons"},
+      {&field, 0, 0, field.w, STATUS_H, "the status line"},
+      {&field, LADY_X, LADY_Y, pack_catalogue[OBJ_LADY].w,
+       pack_catalogue[OBJ_LADY].h, "behind the lady"},
+      {&field, HEART_X, HEART_Y, pack_catalogue[OBJ_HEART].w,
+       pack_catalogue[OBJ_HEART].h, "behind the heart"},
+      {&field, 0, MISS_Y, 7 * 16, 16, "behind the left lost-barrel icons"},
+      {&field, MISS_RIGHT_X, MISS_Y, 7 * 16, 16,
+       "behind the right lost-barrel icons"},
       {&title, 0, 0, 320, 8, "the title's top line"},
       {&title, 100, 108, 161, 125, "the title's menu"},
       // The credit lines, centred: 17, 25 and 22 characters.
@@ -79,19 +85,19 @@ void check_pictures(const Art &art, const Palette &pal) {
   need(ink(title, 0, 8, 320, 96) > 320 * 96 / 4, "the title holds no name");
 
   // The reaching hands touch the barrels waiting at their stops: the left
-  // one ends at x 136, the right one starts at x 186; the ape stands at 137.
-  const int ape_x = 137;
+  // one ends a pixel before the ape's x, the right one starts at its stop.
   const Image &stand = object(art, OBJ_APE_STAND),
               &right = object(art, OBJ_APE_REACH_RIGHT),
-              &left = object(art, OBJ_APE_REACH_LEFT);
-  need(ink(right, 186 - ape_x - 3, 0, 6, right.h) > 0,
+              &left = object(art, OBJ_APE_REACH_LEFT),
+              &roll = object(art, OBJ_BARREL_ROLL);
+  need(ink(right, STOP_X_RIGHT - APE_X - 3, 0, 6, right.h) > 0,
        "03: the right hand stops short of the right barrel");
-  need(ink(left, 0, 0, 136 - ape_x + 4, left.h) > 0,
+  need(ink(left, 0, 0, STOP_X_LEFT + roll.w - 1 - APE_X + 4, left.h) > 0,
        "04: the left hand stops short of the left barrel");
   need(ink(stand, 0, 0, 3, stand.h) == 0, "02: standing, yet reaching left");
-  // The carried barrel is drawn at (154, the ape's y + 20), over the body.
+  // The carried barrel is drawn over the body.
   const Image &held = object(art, OBJ_BARREL_HELD);
-  need(154 - ape_x + held.w <= stand.w && 20 + held.h <= stand.h,
+  need(HELD_DX + held.w <= stand.w && HELD_DY + held.h <= stand.h,
        "38: the held barrel sticks out of the ape");
 
   // Each roll picture differs from the one before, or the barrel won't turn.
@@ -100,17 +106,18 @@ void check_pictures(const Art &art, const Palette &pal) {
          std::to_string(i) + ": the same as the roll picture before it");
   // A girder under every waiting barrel, along the row below its bottom
   // edge and all the way across its stop; and under the top-left platform
-  // a handed-over barrel travels along (y 63) from the ladder to the lady
-  // (x 76).
-  const Image &roll = object(art, OBJ_BARREL_ROLL);
-  for (int top : {43, 87, 122, 157, 191}) {
-    need(ink(field, 186, top + roll.h, roll.w, 1) == roll.w,
-         "15: no girder under the right stop at y " + std::to_string(top));
-    need(top < 122 ||
-             ink(field, 137 - roll.w, top + roll.h, roll.w, 1) == roll.w,
-         "15: no girder under the left stop at y " + std::to_string(top));
+  // a handed-over barrel travels along from the ladder to the lady.
+  for (int lane = 0; lane < NUM_LANES; lane++) {
+    const bool from_left = layout::lane_dir[lane] > 0;
+    const int top = layout::lane_y[lane];
+    need(ink(field, from_left ? STOP_X_LEFT : STOP_X_RIGHT, top + roll.h,
+             roll.w, 1) == roll.w,
+         std::string("15: no girder under the ") +
+             (from_left ? "left" : "right") + " stop at y " +
+             std::to_string(top));
   }
-  need(ink(field, 76, 63 + roll.h, ape_x - 76, 1) == ape_x - 76,
+  need(ink(field, DELIVERED_X, HANDOVER_Y + roll.h, APE_X - DELIVERED_X, 1) ==
+           APE_X - DELIVERED_X,
        "15: the top-left platform has a gap");
 }
 
@@ -135,7 +142,7 @@ void check_sounds(const std::vector<Sound> &sounds) {
   // instructions music with the pages (4 x 181 ticks).
   need(seconds(OBJ_SND_START) < 5.5, "24: longer than the wait for the music");
   need(seconds(OBJ_SND_CLEAR) <= 4.0, "32: longer than the celebration");
-  need(std::abs(seconds(OBJ_SND_INSTR_MUSIC) - 724 / 50.0) <= 0.5,
+  need(std::abs(seconds(OBJ_SND_INSTR_MUSIC) - 724.0 / TICKS_PER_SECOND) <= 0.5,
        "26: not as long as the instruction pages");
   need(seconds(OBJ_SND_GAMEOVER) >= 1.5 && seconds(OBJ_SND_GAMEOVER) <= 5,
        "28: not between 1.5 and 5 seconds");

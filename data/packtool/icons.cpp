@@ -151,9 +151,9 @@ Picture icon(Picture &ape, int size) {
 } // namespace
 
 void write_icons(const Image &ape, const Palette &pal, const std::string &dir,
-                 const std::string &name) {
+                 const std::string &name, const std::vector<int> &sizes) {
   Picture cut = cut_out(ape, pal);
-  for (int size : {16, 32, 48, 64, 128, 256}) {
+  for (int size : sizes) {
     const std::string s = std::to_string(size);
     const std::filesystem::path folder =
         std::filesystem::path(dir) / (s + "x" + s) / "apps";

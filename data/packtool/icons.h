@@ -7,12 +7,13 @@
 #include "image.h"
 
 #include <string>
+#include <vector>
 
 namespace pack {
 
-// Writes DIR/NxN/apps/NAME.png for every size the desktop asks for.
+// Writes DIR/NxN/apps/NAME.png for every size N given.
 void write_icons(const Image &ape, const Palette &pal, const std::string &dir,
-                 const std::string &name);
+                 const std::string &name, const std::vector<int> &sizes);
 
 } // namespace pack
 

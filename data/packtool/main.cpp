@@ -5,7 +5,7 @@
 // draws the application icons from the standing ape.
 //
 //   zarn_packtool SOURCE_DIR OUT_DIR
-//   zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME
+//   zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME SIZE...
 #include "checks.h"
 #include "core/pack_catalogue.h"
 #include "font.h"
@@ -16,10 +16,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace pack;
@@ -144,26 +146,32 @@ int run(const fs::path &src, const fs::path &out) {
   return 0;
 }
 
-int icons(const fs::path &src, const std::string &dir,
-          const std::string &name) {
+int icons(const fs::path &src, const std::string &dir, const std::string &name,
+          const std::vector<int> &sizes) {
   const Palette pal = Palette::load((src / "palette.txt").string());
   Art art;
   load_art_file((src / "art" / "ape.txt").string(), pal, art);
-  write_icons(art.at("02_ape_stand"), pal, dir, name);
+  write_icons(art.at("02_ape_stand"), pal, dir, name, sizes);
   return 0;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  const bool icon_mode = argc == 5 && std::string(argv[1]) == "--icons";
-  if (argc != 3 && !icon_mode) {
+  const bool icon_mode = argc >= 6 && std::string(argv[1]) == "--icons";
+  std::vector<int> sizes;
+  for (int i = 5; icon_mode && i < argc; i++)
+    sizes.push_back(std::atoi(argv[i]));
+  if ((argc != 3 && !icon_mode) ||
+      std::any_of(sizes.begin(), sizes.end(), [](int s) { return s <= 0; })) {
     std::cerr << "usage: zarn_packtool SOURCE_DIR OUT_DIR\n"
-                 "       zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME\n";
+                 "       zarn_packtool --icons SOURCE_DIR ICON_DIR ICON_NAME "
+                 "SIZE...\n";
     return 2;
   }
   try {
-    return icon_mode ? icons(argv[2], argv[3], argv[4]) : run(argv[1], argv[2]);
+    return icon_mode ? icons(argv[2], argv[3], argv[4], sizes)
+                     : run(argv[1], argv[2]);
   } catch (const std::exception &e) {
     std::cerr << "zarn_packtool: " << e.what() << '\n';
     return 1;

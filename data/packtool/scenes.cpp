@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "scenes.h"
 
+#include "core/pack_catalogue.h"
+#include "core/playfield_layout.h"
+
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -8,15 +12,19 @@ namespace pack {
 
 namespace {
 
-// Screen places the game code draws at; the art has to leave them free.
-constexpr int kStatusRows = 8; // the status line's strip
+// The art around the places the game draws at (core/playfield_layout.h):
+// a girder's top row runs under the bottom edge of a barrel waiting on it,
+// from the screen's edge to the far side of its stop.
+constexpr int kStatusRows = STATUS_H;
 constexpr int kRailLeft = 140; // ladder rails, two pixels each
 constexpr int kRailRight = 180;
-constexpr int kRightGirderX = 186;  // where right-hand barrels stop
-constexpr int kLeftGirderEnd = 136; // left girders and the top platform end
-constexpr int kRightGirders[] = {53, 97, 132, 167, 201};
-constexpr int kLeftGirders[] = {132, 167, 201};
-constexpr int kPlatformY = 73; // the lady's platform
+constexpr int kBarrelH = pack_catalogue[OBJ_BARREL_ROLL].h;
+constexpr int kRightGirderX = STOP_X_RIGHT;
+// The left girders and the lady's platform end under the left stop's last
+// column.
+constexpr int kLeftGirderEnd =
+    STOP_X_LEFT + pack_catalogue[OBJ_BARREL_ROLL].w - 1;
+constexpr int kPlatformY = HANDOVER_Y + kBarrelH; // the lady's platform
 constexpr int kGirderHeight = 7;
 constexpr int kBottomStrip = 205; // lost-barrel icons and bonus item
 
@@ -178,26 +186,36 @@ void draw_town(Image &img, const Palette &pal, int x0, int x1, int ground,
 Image make_playfield(const Palette &pal) {
   Image img(320, 240, 0);
   const int keep_clear[][4] = {
-      {0, 0, 319, kStatusRows + 1},    // status line
-      {0, 36, 54, 75},                 // the delivered stack
-      {62, 28, 90, 75},                // the lady and the heart
-      {134, 8, 186, 239},              // the ladder and the ape
+      {0, 0, 319, kStatusRows + 1},                 // status line
+      {0, 36, 54, 75},                              // the delivered stack
+      {62, 28, 90, 75},                             // the lady and the heart
+      {APE_X - 3, kStatusRows, kRightGirderX, 239}, // the ladder and the ape
       {0, kBottomStrip - 4, 319, 239}, // lost barrels, fires, bonus
   };
   const int boxes = static_cast<int>(sizeof keep_clear / sizeof keep_clear[0]);
   draw_stars(img, pal, 0x5EEDu, 70, 10, 196, keep_clear, boxes);
   draw_moon(img, pal, 290, 24, 10);
   // The town stands on the horizon behind the lowest girders.
-  draw_town(img, pal, 0, 319, kRightGirders[4], 0xC17Du);
+  // The girders of the right-hand lanes, the highest and the lowest.
+  int top_girder = 239, low_girder = 0;
+  for (int lane = 0; lane < NUM_LANES; lane++)
+    if (layout::lane_dir[lane] < 0) {
+      top_girder = std::min(top_girder, layout::lane_y[lane] + kBarrelH);
+      low_girder = std::max(low_girder, layout::lane_y[lane] + kBarrelH);
+    }
+  draw_town(img, pal, 0, 319, low_girder, 0xC17Du);
   draw_ladder(img, pal, kRailLeft, kRailRight, kStatusRows + 4, 239, 8);
   // Posts at the screen edges carry the girders.
   draw_post(img, pal, 2, kPlatformY + kGirderHeight, kBottomStrip + 2);
-  draw_post(img, pal, 313, kRightGirders[0] + kGirderHeight, kBottomStrip + 2);
+  draw_post(img, pal, 313, top_girder + kGirderHeight, kBottomStrip + 2);
   draw_girder(img, pal, 0, kLeftGirderEnd, kPlatformY);
-  for (int y : kLeftGirders)
-    draw_girder(img, pal, 0, kLeftGirderEnd, y);
-  for (int y : kRightGirders)
-    draw_girder(img, pal, kRightGirderX, 319, y);
+  for (int lane = 0; lane < NUM_LANES; lane++)
+    if (layout::lane_dir[lane] > 0)
+      draw_girder(img, pal, 0, kLeftGirderEnd, layout::lane_y[lane] + kBarrelH);
+  for (int lane = 0; lane < NUM_LANES; lane++)
+    if (layout::lane_dir[lane] < 0)
+      draw_girder(img, pal, kRightGirderX, 319,
+                  layout::lane_y[lane] + kBarrelH);
   // The bottom strip stays black below the lowest girders.
   for (int y = kBottomStrip + 3; y < 240; y++)
     for (int x = 0; x < 320; x++)

@@ -59,8 +59,8 @@ void hand_over() {
   BarrelSlot &b = barrels[handover_slot];
   // step_timer is left alone: the first travel step comes after the roll
   // delay the barrel still holds.
-  b.x = 124;
-  b.y = 63;
+  b.x = HANDOVER_X;
+  b.y = HANDOVER_Y;
   b.state = BARREL_TRAVELLING;
   b.frame = 0;
   b.sprite = pack_bitmap(OBJ_BARREL_ROLL + b.frame);

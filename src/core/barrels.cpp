@@ -95,7 +95,8 @@ void update_barrels() {
         b.step_timer = cur_params.roll_delay;
         next_roll_picture(b);
         b.x += b.dx;
-        if ((b.dx > 0 && b.x == 123) || (b.dx < 0 && b.x == 186))
+        if ((b.dx > 0 && b.x == STOP_X_LEFT) ||
+            (b.dx < 0 && b.x == STOP_X_RIGHT))
           b.state = BARREL_WAITING;
       }
     }
@@ -115,8 +116,8 @@ void update_barrels() {
     }
 
     if (b.state == BARREL_CARRIED) {
-      b.x = ape_x + 17;
-      b.y = ape_y + 20;
+      b.x = ape_x + HELD_DX;
+      b.y = ape_y + HELD_DY;
       b.frame = 4;
       b.sprite = pack_bitmap(OBJ_BARREL_HELD);
       carried = i + 1;
@@ -128,7 +129,7 @@ void update_barrels() {
         b.step_timer = cur_params.deliver_delay;
         next_roll_picture(b);
         b.x -= 8;
-        if (b.x <= 79) {
+        if (b.x <= DELIVERED_X) {
           delivered++;
           if (delivered > 9) {
             clear_level();

@@ -73,9 +73,10 @@ void draw_misses() {
     miss_frame = (miss_frame == 0) ? 1 : 0;
   }
   miss_sprite = pack_bitmap(OBJ_MISS_ICON + miss_frame);
+  const PackObject &cut = pack_catalogue[OBJ_MISS_ICON];
   for (int i = 0; i < misses; i++) {
-    int x = 16 * i + (i > 6 ? 96 : 0);
-    blit(miss_sprite, buffer, 0, 0, x, 215, 15, 16);
+    int x = 16 * i + (i > 6 ? MISS_RIGHT_X - 7 * 16 : 0);
+    blit(miss_sprite, buffer, 0, 0, x, MISS_Y, cut.w, cut.h);
   }
 }
 
@@ -87,6 +88,7 @@ void update_flames() {
       f.frame = (f.frame == 0) ? 1 : 0;
     }
     flame_sprite = pack_bitmap(OBJ_FIGURE + f.frame);
-    masked_blit(flame_sprite, buffer, 0, 0, f.x, 209, 16, 23);
+    masked_blit(flame_sprite, buffer, 0, 0, f.x, FIGURE_Y,
+                pack_catalogue[OBJ_FIGURE].w, pack_catalogue[OBJ_FIGURE].h);
   }
 }

@@ -10,13 +10,6 @@ const LevelParams level_table[NUM_LEVELS] = {
     {19, 20, 40, 15, 10},
 };
 
-const int rung_y[NUM_RUNGS] = {-32, 20, 40, 64, 100, 134, 170, 200};
-const int lane_x[NUM_LANES] = {326, 326, -17, 326, -17, 326, -17, 326};
-const int lane_y[NUM_LANES] = {43, 87, 122, 122, 157, 157, 191, 191};
-const int lane_dir[NUM_LANES] = {-1, -1, 1, -1, 1, -1, 1, -1};
-const int lane_rung[NUM_LANES] = {1, 3, 4, 4, 5, 5, 6, 6};
-const int ape_x = 137;
-
 int level;
 // Only barrel_slots of this is ever read: it bounds the slot reset of the
 // first game, before the starting level's row is in force.

@@ -8,6 +8,7 @@
 #include <allegro.h>
 
 #include "core/pack_catalogue.h"
+#include "core/playfield_layout.h"
 
 #include <atomic>
 
@@ -47,18 +48,19 @@ struct FlameFigure {
   int timer;
 };
 
-enum { NUM_LEVELS = 16, NUM_RUNGS = 8, NUM_LANES = 8, MAX_BARRELS = 20 };
+enum { NUM_LEVELS = 16, MAX_BARRELS = 20 };
 enum { CARRIED_NONE = 0 };
 enum { BONUS_NONE, BONUS_KIND_1, BONUS_KIND_2 };
 
-// Fixed tables.
+// Fixed tables. The rungs, the lanes and the ape's x are the playfield's
+// layout, which the pack tool and the Python tools read too.
 extern const LevelParams level_table[NUM_LEVELS];
-extern const int rung_y[NUM_RUNGS];
-extern const int lane_x[NUM_LANES];
-extern const int lane_y[NUM_LANES];
-extern const int lane_dir[NUM_LANES];
-extern const int lane_rung[NUM_LANES];
-extern const int ape_x;
+inline constexpr const int (&rung_y)[NUM_RUNGS] = layout::rung_y;
+inline constexpr const int (&lane_x)[NUM_LANES] = layout::lane_x;
+inline constexpr const int (&lane_y)[NUM_LANES] = layout::lane_y;
+inline constexpr const int (&lane_dir)[NUM_LANES] = layout::lane_dir;
+inline constexpr const int (&lane_rung)[NUM_LANES] = layout::lane_rung;
+inline constexpr int ape_x = APE_X;
 
 // Game progress.
 extern int level;
@@ -139,9 +141,6 @@ extern PALETTE mode_palette;
 inline BITMAP *pack_bitmap(int index) {
   return static_cast<BITMAP *>(pack[index].dat);
 }
-
-// Text colours of the game palette.
-enum { COL_TEXT = 42, COL_TITLE = 19 };
 
 // Per-tick steps and the procedures around them.
 void tick_handler();

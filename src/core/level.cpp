@@ -11,12 +11,14 @@ void apply_level_params() {
 
 void draw_delivered() {
   BITMAP *icon = pack_bitmap(OBJ_STACK_BARREL);
+  const PackObject &cut = pack_catalogue[OBJ_STACK_BARREL],
+                   &lady = pack_catalogue[OBJ_LADY];
   for (int n = 0; n < delivered; n++) {
     int x = 10 * (n % 5);
     int y = (n < 5) ? 56 : 40;
-    masked_blit(icon, buffer, 0, 0, x, y, 10, 16);
+    masked_blit(icon, buffer, 0, 0, x, y, cut.w, cut.h);
   }
-  blit(lady_sprite, buffer, 0, 0, 68, 51, 16, 22);
+  blit(lady_sprite, buffer, 0, 0, LADY_X, LADY_Y, lady.w, lady.h);
 }
 
 void cheer_anim() {
@@ -34,7 +36,7 @@ void update_level_clear() {
               ape_sprite->h);
   // The lady waves in step with the ape's cheering.
   lady_sprite = pack_bitmap(OBJ_LADY + (ape_pose - OBJ_APE_CLIMB));
-  blit(heart_bmp, buffer, 0, 0, 72, 34, heart_bmp->w, heart_bmp->h);
+  blit(heart_bmp, buffer, 0, 0, HEART_X, HEART_Y, heart_bmp->w, heart_bmp->h);
   // Counted down after the drawing: the level advances on the 200th step.
   clear_countdown--;
   if (clear_countdown != 0)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/draw_text.h"
 #include "core/game_state.h"
+#include "platform/platform.h"
 
 // The first digit is not reduced: a value of 10000 or more shows whatever
 // character follows '9' in the font, as the number is meant to stay below.
@@ -22,7 +23,7 @@ void draw_status() {
     score = 0;
   if (score > top_score)
     top_score = score;
-  rectfill(buffer, 0, 0, 319, 7, 0);
+  rectfill(buffer, 0, 0, FRAME_W - 1, STATUS_H - 1, 0);
   draw_text(buffer, 16, 0, COL_TEXT, "Score:");
   print_number4(score, 64, 0);
   draw_text(buffer, 128, 0, COL_TEXT, "Top:");

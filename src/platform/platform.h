@@ -8,6 +8,8 @@
 #ifndef ZARN_PLATFORM_H
 #define ZARN_PLATFORM_H
 
+#include "platform/tick_rate.h"
+
 #include <allegro.h>
 
 #include <atomic>
@@ -33,9 +35,9 @@ enum LoopId { LOOP_PROMPT, LOOP_MENU, LOOP_GAME, LOOP_INSTRUCTIONS };
 int platform_install_system(char *why, int why_size);
 void platform_install_keyboard_and_timer();
 void platform_seed_random();
-// The handler runs 50 times a second and sets `pending`, which the game
-// loop clears when it takes the tick; the flag is the game's, lent here so
-// that platform_wait_pass can wait for it.
+// The handler runs TICKS_PER_SECOND times a second and sets `pending`, which
+// the game loop clears when it takes the tick; the flag is the game's, lent
+// here so that platform_wait_pass can wait for it.
 void platform_install_tick(void (*handler)(), std::atomic<int> *pending);
 // The library's install_sound result: 0 when sound is available.
 int platform_install_sound(const char *config_path);

@@ -6,6 +6,8 @@
 // loader, not the game's, so it also shows what a damaged pack holds.
 //
 //   zarn-sheet PACK OUT.bmp
+#include "core/playfield_layout.h"
+
 #include <allegro.h>
 
 #include <algorithm>
@@ -127,7 +129,7 @@ int draw_font_and_palette(BITMAP *sheet, const RGB *pal, FONT *f, int y) {
   for (int c = 32; c < 127; c++) {
     char text[2] = {static_cast<char>(c), 0};
     clear_to_color(cell, 0);
-    textout_ex(cell, f, text, 0, 0, 42, 0);
+    textout_ex(cell, f, text, 0, 0, COL_TEXT, 0);
     int col = (c - 32) % 16, row = (c - 32) / 16;
     draw_scaled(sheet, cell, pal, kMargin + col * 20, y + row * 20, 2, false);
   }

@@ -42,8 +42,6 @@ std::atomic<int> *pending_tick;
 sem_t tick_sem;
 bool tick_sem_ready;
 
-const int ticks_per_second = 50;
-
 // When the program was stopped (kill -STOP, a suspend, heavy swapping), the
 // library's timer makes up for every tick it missed by calling back to back,
 // and the loops would take several of them at once: barrels jump ahead, and
@@ -53,7 +51,7 @@ const int ticks_per_second = 50;
 // call more than a period late starts the clock again from now. After a
 // stall the game goes on from one pending tick; a wake-up that was merely
 // late is made up by the next call, and the rate holds.
-const long long period_ns = 1'000'000'000 / ticks_per_second;
+const long long period_ns = 1'000'000'000 / TICKS_PER_SECOND;
 long long due_ns;
 
 void on_tick() {
@@ -104,7 +102,7 @@ void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
   timeBeginPeriod(1);
 #endif
   tick_sem_ready = sem_init(&tick_sem, 0, 0) == 0;
-  install_int_ex(on_tick, BPS_TO_TIMER(ticks_per_second));
+  install_int_ex(on_tick, BPS_TO_TIMER(TICKS_PER_SECOND));
 }
 
 void platform_wait_pass(LoopId loop) {

@@ -14,7 +14,7 @@ namespace {
 
 EM_JS(void, page_loop, (int loop), { Page.loop(loop); });
 
-const double tick_ms = 20.0;
+const double tick_ms = 1000.0 / TICKS_PER_SECOND;
 const double catch_up_ms = 5 * tick_ms;
 
 void (*game_tick_handler)();
