@@ -19,7 +19,7 @@ import tempfile
 import time
 
 from webpage import Page, built
-from xwindow import Window, xserver
+from window import Window, xserver
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 

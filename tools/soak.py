@@ -21,7 +21,7 @@ import time
 
 import catalogue
 # These tables were written from the game's rules, not copied from its code.
-from zarn_test import (CARRIED, FREE, LANE_X, LANE_Y, LEVELS, ROLLING, RUNG_Y, Driver, good_bot,
+from replay import (CARRIED, FREE, LANE_X, LANE_Y, LEVELS, ROLLING, RUNG_Y, Driver, good_bot,
                        scratch)
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))

@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
 """The browser build's page in headless Chromium, with the ways of a game's
-window (xwindow.Face): keys in, its picture out and kept. Driven through
+window (window.Face): keys in, its picture out and kept. Driven through
 web/browser.js and playwright-core, which is installed at the version
 web/package-lock.json pins into build-web/node. tools/web.sh builds the
 page."""
+import fcntl
 import functools
 import json
 import os
@@ -11,8 +12,8 @@ import shutil
 import subprocess
 import time
 
-from xwindow import ARTEFACTS, Face, enlarged
-from zarn_test import built_by
+from replay import built_by
+from window import ARTEFACTS, Face, enlarged
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WEB = os.path.join(HERE, "..", "build-web")
