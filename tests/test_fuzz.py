@@ -6,6 +6,7 @@ import os
 import re
 import subprocess
 
+BUILDS = ("fuzz",)
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 
 

@@ -13,8 +13,8 @@ def goto(d, rung):
           lambda s: (s["ape_rung"], s["ape_y"]) == (rung, RUNG_Y[rung]), 400)
 
 
-def test_ape_climbs_and_reaches():
-    d = Driver()
+def test_ape_climbs_and_reaches(tool):
+    d = Driver(command=[tool])
     d.start()
     for k in range(1, 27):  # down from above the screen; Down ignored while the menu's latch holds
         d.tick("DOWN", "entry" if k == 8 else None)

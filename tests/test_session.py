@@ -14,6 +14,7 @@ from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, Wind
                      play_a_handover_and_back, prompt_heading, set_monitors, shows_text, traced, xserver)
 from zarn_test import BUILD, scratch
 
+BUILDS = ("tsan",)  # the real program under ThreadSanitizer
 TSAN = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "build-tsan", "zarn"))
 ZARN = os.path.join(BUILD, "zarn")
 
