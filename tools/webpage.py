@@ -90,17 +90,26 @@ class Page(Face):
 @functools.lru_cache(None)
 def node_modules():
     """playwright-core, at the version tools/web/package-lock.json pins,
-    installed from the npm registry into the build folder once."""
+    installed from the npm registry into the build folder once, with Debian's
+    Chromium that it drives. That version needs node 20 or later with npm
+    (Debian 12's own node is 18, without npm); building the page does not."""
+    subprocess.run([os.path.join(HERE, "install_packages.sh"), "webpage", "chromium"], check=True)
+    node = subprocess.run(["node", "-p", "process.versions.node.split('.')[0]"], capture_output=True,
+                          text=True).stdout.strip()
+    assert shutil.which("npm") and node.isdigit() and int(node) >= 20, \
+        f"the page's driver needs node 20 or later with npm; found node {node or 'none'}"
     prefix, source = os.path.join(WEB, "node"), os.path.join(HERE, "web")
     lock = [os.path.join(d, "package-lock.json") for d in (source, prefix)]
-    if not os.path.exists(lock[1]) or open(lock[0]).read() != open(lock[1]).read():
-        shutil.rmtree(prefix, ignore_errors=True)
-        os.makedirs(prefix)
-        for name in ("package.json", "package-lock.json"):
-            shutil.copy(os.path.join(source, name), prefix)
-        out = subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, capture_output=True,
-                             text=True, timeout=600)
-        if out.returncode != 0:  # not taken for installed next time
+    with open(lock[0]) as pinned:
+        fcntl.flock(pinned, fcntl.LOCK_EX)  # one install, however many tests ask side by side
+        if not os.path.exists(lock[1]) or pinned.read() != open(lock[1]).read():
             shutil.rmtree(prefix, ignore_errors=True)
-        assert out.returncode == 0, "npm ci in " + prefix + " failed:\n" + out.stderr[-2000:]
+            os.makedirs(prefix)
+            for name in ("package.json", "package-lock.json"):
+                shutil.copy(os.path.join(source, name), prefix)
+            out = subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, capture_output=True,
+                                 text=True, timeout=600)
+            if out.returncode != 0:  # not taken for installed next time
+                shutil.rmtree(prefix, ignore_errors=True)
+            assert out.returncode == 0, "npm ci in " + prefix + " failed:\n" + out.stderr[-2000:]
     return os.path.join(prefix, "node_modules")
