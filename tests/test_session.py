@@ -7,6 +7,7 @@ import os
 import signal
 import subprocess
 import tempfile
+import threading
 import time
 
 from bench import cpu_share
@@ -17,6 +18,31 @@ from zarn_test import BUILD, scratch
 BUILDS = ("tsan",)  # the real program under ThreadSanitizer
 TSAN = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "build-tsan", "zarn"))
 ZARN = os.path.join(BUILD, "zarn")
+
+
+class Pace(threading.Thread):
+    """The rate a 50 Hz clock of this machine keeps meanwhile, by the game's
+    own rule: each tick due a period after the one before, and started again
+    from now when a wake-up comes more than a period late. A loaded machine
+    takes ticks from both alike, so the game's rate is held to this one's."""
+
+    def __init__(self):
+        super().__init__(daemon=True)
+        self.ticks, self.running = 0, True
+        self.start()
+
+    def run(self):
+        self.began = due = time.monotonic()
+        while self.running:
+            time.sleep(max(0.0, due - time.monotonic()))
+            now = time.monotonic()
+            due = (now if now - due > 0.02 else due) + 0.02
+            self.ticks += 1
+
+    def rate(self):
+        self.running = False
+        self.join()
+        return self.ticks / (time.monotonic() - self.began)
 
 
 def full_screen_title(win, title, size=(1920, 1080), k=4):
@@ -109,6 +135,7 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
 
     with xserver("600x400", depth=8) as env:
         env = dict(env, ZARN_TIMING=timing, TSAN_OPTIONS="halt_on_error=0 exitcode=66 second_deadlock_stack=1")
+        pace = Pace()
         # The last run is the real program, timer and all, under ThreadSanitizer.
         for n, (keys, then, end, want_code, want) in enumerate([
                 ([], None, "close", 0, EARLIER), (["2"], seen_through_the_shared_colours, "close", 0, SAVED),
@@ -131,12 +158,14 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
                 win.kill()
             assert "ThreadSanitizer" not in err and code == want_code, (n, code, err[-3000:])
             assert open(path, "rb").read() == want and (os.stat(path).st_mtime == 1e9) == (want == EARLIER), n
-    # About 50 ticks a second from the real timer, and after the stall at most
-    # one pending tick, though the library's timer calls back for every tick
-    # it missed.
+        pace = pace.rate()
+    # About 50 ticks a second from the real timer (no fewer than nine in ten
+    # of what the machine let a clock keep meanwhile), and after the stall at
+    # most one pending tick, though the library's timer calls back for every
+    # tick it missed.
     t = {l.split()[0]: [int(v) for v in l.split()[1:]] for l in open(timing)}
     (ticks, first, last), (handed, since, until) = t["ticks"], t["timer"]
-    assert ticks > 150 and 45 < (ticks - 1) / ((last - first) / 1e9 - 3) < 55, t
+    assert ticks > 150 and 0.9 * pace < (ticks - 1) / ((last - first) / 1e9 - 3) < 55, (t, pace)
     assert handed <= ((until - since) / 1e9 - 3) * 50 + 3, t
 
 
