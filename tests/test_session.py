@@ -232,9 +232,11 @@ def test_session_full_screen_at_the_desktop_size():
 
 
 def test_session_monitors():
-    """Side by side, a laptop beside a monitor, a square one: the window is
-    scaled for the monitor under the pointer and shown on it; full screen
-    covers that monitor alone, the picture as large as fits in its middle."""
+    """Side by side, a laptop beside a monitor, a square one, one smaller than
+    a window at twice the size leaves room for: the window is scaled for the
+    monitor under the pointer and shown on it, never below the picture's own
+    size; full screen covers that monitor alone, the picture as large as fits
+    in its middle."""
     title = traced(tuple(TO_TITLE))["title"]
     with xserver("3840x1080") as env:
         # (the monitors, the pointer's one, the window's size there, full
@@ -242,7 +244,8 @@ def test_session_monitors():
         for name, monitors, on, size, k in [
                 ("side_by_side", [(0, 0, 1920, 1080), (1920, 0, 1920, 1080)], 1, (960, 720), 4),
                 ("laptop_beside", [(0, 0, 1366, 768), (1366, 0, 1920, 1080)], 0, (640, 480), 3),
-                ("square", [(0, 0, 1024, 1024)], 0, (640, 480), 3)]:
+                ("square", [(0, 0, 1024, 1024)], 0, (640, 480), 3),
+                ("tiny", [(0, 0, 340, 260)], 0, (320, 240), 1)]:
             set_monitors(env, *monitors)
             x, y, w, h = monitors[on]
             subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2)], env=env, check=True)

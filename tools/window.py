@@ -62,6 +62,7 @@ def enlarged(ppm):
     bytes, its size, k). Every k x k block must be of one colour."""
     w, h = (int(v) for v in ppm.split()[1:3])
     screen, k = ppm[len(ppm) - 3 * w * h:], min(w // 320, h // 240)
+    assert k >= 1, f"a picture of {w}x{h} cannot hold the game's 320x240"
     x0, y0 = (w - 320 * k) // 2 * 3, (h - 240 * k) // 2
     at, out = [(y0 + y) * w * 3 + x0 for y in range(240 * k)], []
     rows = [screen[a:a + 960 * k] for a in at]
