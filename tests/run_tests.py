@@ -102,6 +102,7 @@ def worker(displays, jobs, results):
     folder, so that sessions side by side never take each other's."""
     os.environ["ZARN_DISPLAYS"] = displays
     os.environ["TMPDIR"] = tempfile.mkdtemp(prefix="zarn-worker-")
+    os.chmod(os.environ["TMPDIR"], 0o1777)  # as /tmp: the tests' other users reach their files
     tempfile.tempdir = None
     sys.path[:0] = [HERE, TOOLS]
     loaded = {}
