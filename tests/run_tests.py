@@ -30,6 +30,7 @@ import sys
 import tempfile
 import time
 import traceback
+from queue import Empty
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "tools")
@@ -43,12 +44,15 @@ def files():
 
 def collect(word):
     """(name, file, function, under node) of the chosen tests, and the builds
-    they need, read from the files' text: nothing is imported here."""
-    tests, needs = [], set()
+    they need, read from the files' text: nothing is imported here. Those
+    that need a build of their own come first: they are the long ones."""
+    tests, needs, heavy = [], set(), set()
     for fname in files():
         text = open(os.path.join(HERE, fname)).read()
         m = re.search(r"^BUILDS = \(([^)]*)\)", text, re.M)
         builds = set(re.findall(r'"(\w+)"', m.group(1))) if m else set()
+        if builds:
+            heavy.add(fname)
         for name, params in re.findall(r"^def (test_\w+)\(([^)]*)\)", text, re.M):
             variants = [False, True] if "tool" in params else [False]
             for node in variants:
@@ -57,7 +61,12 @@ def collect(word):
                     continue
                 tests.append((full, fname, name, node))
                 needs |= builds | ({"web"} if node else set())
+    tests.sort(key=lambda t: not (t[3] or t[1] in heavy))
     return tests, needs
+
+
+def job_name(job):
+    return job[2] if job[0] == "unit" else job[0]
 
 
 def run_unit(build, label):
@@ -134,13 +143,13 @@ def main():
         ap.error("a build folder is needed")
     builds = [os.path.abspath(b) for b in a.builds]
     os.environ["ZARN_BUILD"], os.environ["ZARN_TRACE_BUILD"] = builds[0], builds[-1]
-    jobs = [(full, fname, name, node) for full, fname, name, node in tests]
+    jobs = list(tests)
     if a.word is None or a.word == "unit":
         jobs += [("unit", build, label) for build, label in zip(builds, ["unit", "unit-asan"])]
     # The slowest first, so that none starts last and runs on alone.
     times_file = os.path.join(builds[0], "test-times.json")
     times = json.load(open(times_file)) if os.path.exists(times_file) else {}
-    jobs.sort(key=lambda j: -times.get(j[0] if j[0] != "unit" else j[2], 0))
+    jobs.sort(key=lambda j: -times.get(job_name(j), 0))
     n = max(1, min(a.jobs, len(jobs)))
     queue, done = multiprocessing.Queue(), multiprocessing.Queue()
     for job in jobs:
@@ -149,17 +158,23 @@ def main():
     for w in workers:
         queue.put(None)
         w.start()
-    results, running = [], n
+    results, running, waiting = [], n, {job_name(j) for j in jobs}
     while running:
-        item = done.get()
+        try:
+            item = done.get(timeout=10)
+        except Empty:
+            if any(w.is_alive() for w in workers):
+                continue
+            break  # a worker died with its job
         if item is None:
             running -= 1
             continue
         job, out, secs = item
-        times[job[0] if job[0] != "unit" else job[2]] = round(secs, 1)
+        times[job_name(job)] = round(secs, 1)
+        waiting.discard(job_name(job))
         results += out
-        if job[0] != "unit":
-            print(f"{'ok  ' if out[0][1] else 'FAIL'} {job[0]} ({secs:.1f}s)", flush=True)
+        print(f"{'ok  ' if all(r[1] for r in out) else 'FAIL'} {job_name(job)} ({secs:.1f}s)", flush=True)
+    results += [(lost, False, "its worker ended before it did") for lost in sorted(waiting)]
     for w in workers:
         w.join()
     with open(times_file, "w") as f:
