@@ -113,7 +113,6 @@ def worker(displays, jobs, results):
     os.environ["TMPDIR"] = tempfile.mkdtemp(prefix="zarn-worker-")
     os.chmod(os.environ["TMPDIR"], 0o1777)  # as /tmp: the tests' other users reach their files
     tempfile.tempdir = None
-    sys.path[:0] = [HERE, TOOLS]
     loaded = {}
     for job in iter(jobs.get, None):
         start = time.time()
@@ -151,6 +150,13 @@ def main():
     times = json.load(open(times_file)) if os.path.exists(times_file) else {}
     jobs.sort(key=lambda j: -times.get(job_name(j), 0))
     n = max(1, min(a.jobs, len(jobs)))
+    sys.path[:0] = [HERE, TOOLS]
+    if "web" in needs:
+        # Built once here, before the workers start: each has these answers
+        # from the start instead of running web.sh and npm once more.
+        import webpage
+        import zarn_test
+        webpage.built(), webpage.node_modules(), zarn_test.node_trace()
     queue, done = multiprocessing.Queue(), multiprocessing.Queue()
     for job in jobs:
         queue.put(job)

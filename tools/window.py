@@ -14,9 +14,6 @@ import time
 from replay import BUILD
 
 ARTEFACTS = os.path.join(BUILD, "artefacts", "session")
-# ZARN_DISPLAYS=FIRST-LAST gives another range, for runs beside the suite's.
-_FIRST, _LAST = os.environ.get("ZARN_DISPLAYS", "70-89").split("-")
-DISPLAYS = range(int(_FIRST), int(_LAST) + 1)
 
 
 def start_game(folder, env):
@@ -35,7 +32,10 @@ def xserver(size="1024x768", depth=24):
     """An Xvfb of our own, and an environment whose programs reach it. Without
     xmessage on the path an error lands on stderr instead of in a box that
     waits for a click. It keeps its monitors when the last client leaves."""
-    n = next((n for n in DISPLAYS if not os.path.exists(f"/tmp/.X{n}-lock")), None)
+    # ZARN_DISPLAYS=FIRST-LAST gives another range, for runs beside the
+    # suite's; read at each start, as each of the suite's workers has its own.
+    first, last = os.environ.get("ZARN_DISPLAYS", "70-89").split("-")
+    n = next((n for n in range(int(first), int(last) + 1) if not os.path.exists(f"/tmp/.X{n}-lock")), None)
     assert n is not None, "every display number of ours is taken"
     proc = subprocess.Popen(["Xvfb", f":{n}", "-noreset", "-screen", "0", f"{size}x{depth}", "-nolisten", "tcp"],
                             stderr=subprocess.DEVNULL)
