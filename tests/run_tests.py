@@ -145,10 +145,11 @@ def main():
     jobs = list(tests)
     if a.word is None or a.word == "unit":
         jobs += [("unit", build, label) for build, label in zip(builds, ["unit", "unit-asan"])]
-    # The slowest first, so that none starts last and runs on alone.
+    # The slowest first, so that none starts last and runs on alone; those
+    # not timed yet before all, in the order collect gave them.
     times_file = os.path.join(builds[0], "test-times.json")
     times = json.load(open(times_file)) if os.path.exists(times_file) else {}
-    jobs.sort(key=lambda j: -times.get(job_name(j), 0))
+    jobs.sort(key=lambda j: -times.get(job_name(j), float("inf")))
     n = max(1, min(a.jobs, len(jobs)))
     sys.path[:0] = [HERE, TOOLS]
     if "web" in needs:

@@ -136,9 +136,11 @@ def climb(win, frm, to):
     win.wait_for(lambda img: ape_rung(img) is not None, 4, "the ape on a rung")
 
 
-def play_to_first_handover(win, limit=60):
+def play_to_first_handover(win, limit=150):
     """Grabs whichever waiting barrel is nearest and hands it to the lady on
-    rung 2, watching the screen, until the status line shows its 10 points."""
+    rung 2, watching the screen, until the status line shows its 10 points.
+    A loaded machine slows the page's pictures to one a second or so, and
+    the player misses barrel after barrel: the limit leaves it room."""
     end = time.time() + limit
     while time.time() < end:
         img = win.grab()

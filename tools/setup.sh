@@ -10,7 +10,8 @@
 #                          builds need
 #   setup.sh --bench       the game with its tests, and what the benchmark's
 #                          real-window runs need, no more
-# --asan: everything with AddressSanitizer and UndefinedBehaviorSanitizer
+# --asan: the replay tool and the unit tests with AddressSanitizer and
+#   UndefinedBehaviorSanitizer (build-asan)
 # --tsan: the real program with ThreadSanitizer (build-tsan)
 # --fuzz: the libFuzzer targets, built with clang (build-fuzz)
 # --release: the game as a packager builds it (build-release): a Release
