@@ -34,7 +34,11 @@ case ${1:-} in
 --bench) packages=("${game_packages[@]}" "${build_packages[@]}" "${window_packages[@]}") ;;
 esac
 for arg in "$@"; do
-  [ "$arg" = --fuzz ] && packages+=(clang-14 libclang-rt-14-dev)
+  case $arg in
+  --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  --asan | --tsan | --release | --packages | --game | --bench) ;;
+  *) echo "setup: unknown option $arg" >&2; exit 2 ;;
+  esac
 done
 "$top/tools/install_packages.sh" setup "${packages[@]}"
 
@@ -60,18 +64,26 @@ case ${1:-} in
   ;;
 --bench) shift ;;
 esac
-build build -DBUILD_TESTING=ON
+# The trees are independent: they build side by side, so that one's
+# configuring and linking, which use one core, leave the other to the rest.
+builds=()
+build build -DBUILD_TESTING=ON &
+builds+=($!)
 for arg in "$@"; do
   case $arg in
-  # Its replay tool and unit tests are what run on it.
-  --asan) build build-asan -DZARN_SANITIZE=ON -- zarn-trace zarn_unit_tests ;;
-  --tsan) build build-tsan -DZARN_TSAN=ON -- zarn ;;
+  --asan) build build-asan -DZARN_SANITIZE=ON -- zarn-trace zarn_unit_tests & ;;
+  --tsan) build build-tsan -DZARN_TSAN=ON -- zarn & ;;
   --fuzz) build build-fuzz -DZARN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
-            -- fuzz_hiscore fuzz_script fuzz_pack ;;
+            -- fuzz_hiscore fuzz_script fuzz_pack & ;;
   --release)
     CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
       LDFLAGS=$(dpkg-buildflags --get LDFLAGS) WERROR=OFF \
-      build build-release -DCMAKE_BUILD_TYPE=Release -- zarn zarn-trace zarn_pack ;;
-  *) echo "setup: unknown option $arg" >&2; exit 2 ;;
+      build build-release -DCMAKE_BUILD_TYPE=Release -- zarn zarn-trace zarn_pack & ;;
   esac
+  builds+=($!)
 done
+failed=0
+for pid in "${builds[@]}"; do
+  wait "$pid" || failed=1
+done
+exit $failed
