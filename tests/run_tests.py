@@ -3,66 +3,193 @@
 """Runs every test of the project and ends with one summary line.
 
 Python tests are the functions named test_* in tests/test_*.py; each passes
-unless it raises. The C++ unit tests are one GoogleTest program per build,
-counted test by test. Usage: run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD]
-"""
+unless it raises. A test that takes `tool` is a replay run once with the
+native zarn-trace and once, as NAME[web], with the browser build's tool
+under node. The C++ unit tests are one GoogleTest program per build, counted
+test by test, and run for every run without -k and for -k unit.
+
+Tests run side by side in a few worker processes (-j, default 3; the slow
+ones first, by the times of the run before), each with its own Xvfb display
+numbers out of ZARN_DISPLAYS and its own temporary folder; a file of tests
+imports only the shared helpers of tests/ and tools/, never another file.
+
+    run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD] [-j N]
+    run_tests.py --needs [-k WORD]     the builds the chosen tests need
+
+A file of tests names the builds it needs beyond build/ and build-asan/ in
+a BUILDS tuple: tsan, fuzz, release, web or windows."""
 import argparse
+import inspect
+import json
+import multiprocessing
 import os
 import re
 import runpy
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
+from queue import Empty
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+TOOLS = os.path.join(HERE, "..", "tools")
+# The variant of a replay that runs the browser build's tool under node.
+NODE = "[web]"
 
 
-def run_unit(build, label, results):
+def files():
+    return sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py"))
+
+
+def collect(word):
+    """(name, file, function, under node) of the chosen tests, and the builds
+    they need, read from the files' text: nothing is imported here. Those
+    that need a build of their own come first: they are the long ones."""
+    tests, needs, heavy = [], set(), set()
+    for fname in files():
+        text = open(os.path.join(HERE, fname)).read()
+        m = re.search(r"^BUILDS = \(([^)]*)\)", text, re.M)
+        builds = set(re.findall(r'"(\w+)"', m.group(1))) if m else set()
+        if builds:
+            heavy.add(fname)
+        for name, params in re.findall(r"^def (test_\w+)\(([^)]*)\)", text, re.M):
+            variants = [False, True] if "tool" in params else [False]
+            for node in variants:
+                full = f"{fname[:-3]}.{name}{NODE if node else ''}"
+                if word and word not in full:
+                    continue
+                tests.append((full, fname, name, node))
+                needs |= builds | ({"web"} if node else set())
+    tests.sort(key=lambda t: not (t[3] or t[1] in heavy))
+    return tests, needs
+
+
+def job_name(job):
+    return job[2] if job[0] == "unit" else job[0]
+
+
+def run_unit(build, label):
     exe = os.path.join(build, "tests", "zarn_unit_tests")
     if not os.path.exists(exe):
-        return results.append((f"{label}: zarn_unit_tests", False, "not built"))
+        return [(f"{label}: zarn_unit_tests", False, "not built")]
     proc = subprocess.run([exe], capture_output=True, text=True, cwd=build, timeout=600,
                           env={"ASAN_OPTIONS": "detect_leaks=1", **os.environ})
     names = re.findall(r"^\[\s+(OK|FAILED)\s+\] (\S+) \(", proc.stdout, re.M)
-    results += [(f"{label}: {name}", verdict == "OK", "") for verdict, name in names]
+    results = [(f"{label}: {name}", verdict == "OK", "") for verdict, name in names]
     if proc.returncode != 0 and all(v == "OK" for v, _ in names):
-        results.append((f"{label}: zarn_unit_tests exit", False,
-                        proc.stdout[-2000:] + proc.stderr[-2000:]))
+        results.append((f"{label}: zarn_unit_tests exit", False, proc.stdout[-2000:] + proc.stderr[-2000:]))
+    return results
+
+
+def run_one(job, loaded):
+    """One job's results: (name, passed, why) each."""
+    if job[0] == "unit":
+        return run_unit(*job[1:])
+    full, fname, name, node = job
+    if fname not in loaded:
+        try:
+            loaded[fname] = runpy.run_path(os.path.join(HERE, fname))
+        except Exception:
+            loaded[fname] = traceback.format_exc()
+    if isinstance(loaded[fname], str):
+        return [(full, False, loaded[fname])]
+    try:
+        test = loaded[fname][name]
+        if "tool" in inspect.signature(test).parameters:
+            import zarn_test
+            test(tool=zarn_test.node_trace() if node else zarn_test.TRACE)
+        else:
+            test()
+        return [(full, True, "")]
+    except Exception:
+        return [(full, False, traceback.format_exc())]
+
+
+def worker(displays, jobs, results):
+    """Runs jobs until the None at the end: its own displays and temporary
+    folder, so that sessions side by side never take each other's."""
+    os.environ["ZARN_DISPLAYS"] = displays
+    os.environ["TMPDIR"] = tempfile.mkdtemp(prefix="zarn-worker-")
+    os.chmod(os.environ["TMPDIR"], 0o1777)  # as /tmp: the tests' other users reach their files
+    tempfile.tempdir = None
+    loaded = {}
+    for job in iter(jobs.get, None):
+        start = time.time()
+        results.put((job, run_one(job, loaded), time.time() - start))
+    results.put(None)
+
+
+def display_ranges(n):
+    first, last = (int(v) for v in os.environ.get("ZARN_DISPLAYS", "70-89").split("-"))
+    size = (last - first + 1) // n
+    assert size >= 2, "too few display numbers for the workers: widen ZARN_DISPLAYS"
+    return [f"{first + i * size}-{first + (i + 1) * size - 1}" for i in range(n)]
 
 
 def main():
     ap = argparse.ArgumentParser(description="Runs every test, or those whose names hold WORD.")
-    ap.add_argument("builds", nargs="+", metavar="BUILD_DIR [ASAN_BUILD_DIR]")
+    ap.add_argument("builds", nargs="*", metavar="BUILD_DIR [ASAN_BUILD_DIR]")
     ap.add_argument("-k", dest="word")
+    ap.add_argument("-j", dest="jobs", type=int, default=int(os.environ.get("ZARN_TEST_JOBS", 3)))
+    ap.add_argument("--needs", action="store_true")
     a = ap.parse_args()
-    args, word = a.builds, a.word
-    os.environ["ZARN_BUILD"] = os.path.abspath(args[0])
-    os.environ["ZARN_TRACE_BUILD"] = os.path.abspath(args[-1])
-    results = []
-    if word is None or word == "unit":
-        for build, label in [(args[0], "unit")] + [(b, "unit-asan") for b in args[1:]]:
-            run_unit(os.path.abspath(build), label, results)
-    # The tests use tools/ (its drivers and the benchmark's measures); the
-    # page's test runs a few other tests' replays under node.
-    sys.path[:0] = [HERE, os.path.join(HERE, "..", "tools")]
-    for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
+    tests, needs = collect(a.word)
+    if a.needs:
+        print(" ".join(sorted(needs)))
+        return 0
+    if not a.builds:
+        ap.error("a build folder is needed")
+    builds = [os.path.abspath(b) for b in a.builds]
+    os.environ["ZARN_BUILD"], os.environ["ZARN_TRACE_BUILD"] = builds[0], builds[-1]
+    jobs = list(tests)
+    if a.word is None or a.word == "unit":
+        jobs += [("unit", build, label) for build, label in zip(builds, ["unit", "unit-asan"])]
+    # The slowest first, so that none starts last and runs on alone; those
+    # not timed yet before all, in the order collect gave them.
+    times_file = os.path.join(builds[0], "test-times.json")
+    times = json.load(open(times_file)) if os.path.exists(times_file) else {}
+    jobs.sort(key=lambda j: -times.get(job_name(j), float("inf")))
+    n = max(1, min(a.jobs, len(jobs)))
+    sys.path[:0] = [HERE, TOOLS]
+    if "web" in needs:
+        # Built once here, before the workers start: each has these answers
+        # from the start instead of running web.sh and npm once more. Should
+        # it fail, each test that asks again fails with the reason.
+        import webpage
+        import zarn_test
         try:
-            tests = runpy.run_path(os.path.join(HERE, fname))
+            webpage.built(), webpage.node_modules(), zarn_test.node_trace()
         except Exception:
-            results.append((fname, False, traceback.format_exc()))
-            continue
-        for name in sorted(n for n in tests if n.startswith("test_")):
-            full = f"{fname[:-3]}.{name}"
-            if word and word not in full:
+            pass
+    queue, done = multiprocessing.Queue(), multiprocessing.Queue()
+    for job in jobs:
+        queue.put(job)
+    workers = [multiprocessing.Process(target=worker, args=(r, queue, done)) for r in display_ranges(n)]
+    for w in workers:
+        queue.put(None)
+        w.start()
+    results, running, waiting = [], n, {job_name(j) for j in jobs}
+    while running:
+        try:
+            item = done.get(timeout=10)
+        except Empty:
+            if any(w.is_alive() for w in workers):
                 continue
-            start = time.time()
-            try:
-                tests[name]()
-                results.append((full, True, ""))
-            except Exception:
-                results.append((full, False, traceback.format_exc()))
-            print(f"{'ok  ' if results[-1][1] else 'FAIL'} {full} ({time.time() - start:.1f}s)", flush=True)
+            break  # a worker died with its job
+        if item is None:
+            running -= 1
+            continue
+        job, out, secs = item
+        times[job_name(job)] = round(secs, 1)
+        waiting.discard(job_name(job))
+        results += out
+        print(f"{'ok  ' if all(r[1] for r in out) else 'FAIL'} {job_name(job)} ({secs:.1f}s)", flush=True)
+    results += [(lost, False, "its worker ended before it did") for lost in sorted(waiting)]
+    for w in workers:
+        w.join()
+    with open(times_file, "w") as f:
+        json.dump(times, f, indent=0, sort_keys=True)
     failed = [r for r in results if not r[1]]
     for name, _, why in failed:
         print(f"\n--- FAILED {name}\n{why}")

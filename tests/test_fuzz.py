@@ -6,6 +6,7 @@ import os
 import re
 import subprocess
 
+BUILDS = ("fuzz",)
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 
 
@@ -15,5 +16,9 @@ def test_fuzz_high_score_reader_script_reader_and_pack_check():
                               capture_output=True, text=True, timeout=seconds + 120)
         assert proc.returncode == 0, proc.stderr[-5000:]
         runs = int(re.search(r"Done (\d+) runs", proc.stderr).group(1))
-        corpus = os.listdir(os.path.join(TOP, "tests", "fuzz", "corpus", target))
+        committed = os.path.join(TOP, "tests", "fuzz", "corpus", target)
+        corpus = os.listdir(committed)
+        read = sum(os.path.getsize(os.path.join(committed, f)) > 0 for f in corpus)  # libFuzzer skips empty ones
+        assert re.search(rf"INFO: +{read} files found in {re.escape(committed)}\n", proc.stderr), \
+            f"{target}: the committed inputs did not run"
         assert runs > len(corpus) + 100, f"{target}: only {runs} runs"

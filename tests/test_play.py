@@ -19,8 +19,8 @@ def goto(d, rung):
           lambda s: (s["ape_rung"], s["ape_y"]) == (rung, RUNG_Y[rung]), 400)
 
 
-def test_ape_climbs_and_reaches():
-    d = Driver()
+def test_ape_climbs_and_reaches(tool):
+    d = Driver(command=[tool])
     d.start()
     for k in range(1, 27):  # down from above the screen; Down ignored while the menu's latch holds
         d.tick("DOWN", "entry" if k == 8 else None)
@@ -168,6 +168,12 @@ def test_level_clear_and_the_wrap_after_the_last_level():
     d.close()
 
 
+def looped(d, sample):
+    """Whether the last pass played the sample to loop until stopped, as
+    either music does."""
+    return [e["loop"] for e in d.events if e.get("sound") == "play" and e["sample"] == sample] == [1]
+
+
 def test_bonus_item():
     # After the first points the ape waits on rung 6 for the roll; then it
     # climbs down to the item or leaves it to run out.
@@ -183,6 +189,7 @@ def test_bonus_item():
         assert s["run_ticks"] - first == 300 and 1400 <= s["bonus_roll_timer"] <= 1899
         assert s["score_at_roll"] == s["score"]
         assert [e for e in d.sounds() if e[1] in (21, 27)] == ([("stop", 27), ("play", 21)] if kind else [])
+        assert not kind or looped(d, 21)
         if not kind:  # the rare kind's share below level index 5: nothing, and the clock waits for points
             assert level < 5 and all(d.tick()["bonus_roll_timer"] == s["bonus_roll_timer"] for _ in range(50))
         elif down:  # collected on the tick the ape passes below y 184
@@ -194,10 +201,12 @@ def test_bonus_item():
             assert (p["ape_y"], s["ape_y"], s["score"] - p["score"]) == (184, 186, 100 * kind)
             assert s["misses"] == (misses - 1 if kind == 1 else 0) and (kind == 1 or misses > 1)
             assert [e for e in d.sounds() if e[1] != 22] == [("play", 31), ("stop", 21), ("play", 27)]
+            assert looped(d, 27)
         else:  # drawn on 301 or 251 ticks, the roll's and the last included
             d.run(idle, lambda s: s["bonus_type"] == 0, 400)
             assert d.s["run_ticks"] - s["run_ticks"] + 1 == {1: 301, 2: 251}[kind]
             assert [e for e in d.sounds() if e[1] in (21, 27)] == [("stop", 21), ("play", 27)]
+            assert looped(d, 27)
             assert d.s["score"] == d.prev["score"]
         seen.add((kind, down))
         d.close()

@@ -7,6 +7,7 @@ import os
 import signal
 import subprocess
 import tempfile
+import threading
 import time
 
 from bench import cpu_share
@@ -14,8 +15,34 @@ from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, Wind
                      play_a_handover_and_back, prompt_heading, set_monitors, shows_text, traced, xserver)
 from zarn_test import BUILD, scratch
 
+BUILDS = ("tsan",)  # the real program under ThreadSanitizer
 TSAN = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "build-tsan", "zarn"))
 ZARN = os.path.join(BUILD, "zarn")
+
+
+class Pace(threading.Thread):
+    """The rate a 50 Hz clock of this machine keeps meanwhile, by the game's
+    own rule: each tick due a period after the one before, and started again
+    from now when a wake-up comes more than a period late. A loaded machine
+    takes ticks from both alike, so the game's rate is held to this one's."""
+
+    def __init__(self):
+        super().__init__(daemon=True)
+        self.ticks, self.running = 0, True
+        self.start()
+
+    def run(self):
+        self.began = due = time.monotonic()
+        while self.running:
+            time.sleep(max(0.0, due - time.monotonic()))
+            now = time.monotonic()
+            due = (now if now - due > 0.02 else due) + 0.02
+            self.ticks += 1
+
+    def rate(self):
+        self.running = False
+        self.join()
+        return self.ticks / (time.monotonic() - self.began)
 
 
 def full_screen_title(win, title, size=(1920, 1080), k=4):
@@ -108,6 +135,7 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
 
     with xserver("600x400", depth=8) as env:
         env = dict(env, ZARN_TIMING=timing, TSAN_OPTIONS="halt_on_error=0 exitcode=66 second_deadlock_stack=1")
+        pace = Pace()
         # The last run is the real program, timer and all, under ThreadSanitizer.
         for n, (keys, then, end, want_code, want) in enumerate([
                 ([], None, "close", 0, EARLIER), (["2"], seen_through_the_shared_colours, "close", 0, SAVED),
@@ -130,12 +158,14 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
                 win.kill()
             assert "ThreadSanitizer" not in err and code == want_code, (n, code, err[-3000:])
             assert open(path, "rb").read() == want and (os.stat(path).st_mtime == 1e9) == (want == EARLIER), n
-    # About 50 ticks a second from the real timer, and after the stall at most
-    # one pending tick, though the library's timer calls back for every tick
-    # it missed.
+        pace = pace.rate()
+    # About 50 ticks a second from the real timer (no fewer than nine in ten
+    # of what the machine let a clock keep meanwhile), and after the stall at
+    # most one pending tick, though the library's timer calls back for every
+    # tick it missed.
     t = {l.split()[0]: [int(v) for v in l.split()[1:]] for l in open(timing)}
     (ticks, first, last), (handed, since, until) = t["ticks"], t["timer"]
-    assert ticks > 150 and 45 < (ticks - 1) / ((last - first) / 1e9 - 3) < 55, t
+    assert ticks > 150 and 0.9 * pace < (ticks - 1) / ((last - first) / 1e9 - 3) < 55, (t, pace)
     assert handed <= ((until - since) / 1e9 - 3) * 50 + 3, t
 
 
@@ -202,9 +232,11 @@ def test_session_full_screen_at_the_desktop_size():
 
 
 def test_session_monitors():
-    """Side by side, a laptop beside a monitor, a square one: the window is
-    scaled for the monitor under the pointer and shown on it; full screen
-    covers that monitor alone, the picture as large as fits in its middle."""
+    """Side by side, a laptop beside a monitor, a square one, one smaller than
+    a window at twice the size leaves room for: the window is scaled for the
+    monitor under the pointer and shown on it, never below the picture's own
+    size; full screen covers that monitor alone, the picture as large as fits
+    in its middle."""
     title = traced(tuple(TO_TITLE))["title"]
     with xserver("3840x1080") as env:
         # (the monitors, the pointer's one, the window's size there, full
@@ -212,7 +244,8 @@ def test_session_monitors():
         for name, monitors, on, size, k in [
                 ("side_by_side", [(0, 0, 1920, 1080), (1920, 0, 1920, 1080)], 1, (960, 720), 4),
                 ("laptop_beside", [(0, 0, 1366, 768), (1366, 0, 1920, 1080)], 0, (640, 480), 3),
-                ("square", [(0, 0, 1024, 1024)], 0, (640, 480), 3)]:
+                ("square", [(0, 0, 1024, 1024)], 0, (640, 480), 3),
+                ("tiny", [(0, 0, 340, 260)], 0, (320, 240), 1)]:
             set_monitors(env, *monitors)
             x, y, w, h = monitors[on]
             subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2)], env=env, check=True)

@@ -6,13 +6,13 @@ import struct
 from zarn_test import QUIT, scratch, trace
 
 
-def test_display_choices():
+def test_display_choices(tool):
     # The prompt polls until 1 or 2 is down; the pass that sees it is its last.
     for keys in ("1", "2", "1,2"):
-        run = trace([". x3", ". ESC,A,UP,ENTER x2", f". {keys}", ". x2"])
+        run = trace([". x3", ". ESC,A,UP,ENTER x2", f". {keys}", ". x2"], tool=tool)
         assert [p["loop"] for p in run.passes] == ["prompt"] * 6 + ["menu"] * 2, keys
     # Only autodetection works: the title comes straight up.
-    run = trace([". x3"], "--display", "auto")
+    run = trace([". x3"], "--display", "auto", tool=tool)
     assert [p["loop"] for p in run.passes] == ["menu"] * 3
 
 
@@ -43,14 +43,14 @@ def test_passes_without_a_tick_change_nothing_and_esc_keeps_the_best_score():
     assert run.last["exit"] == 0 and run.last["hiscore"] == -5
 
 
-def test_script_and_command_line_errors():
+def test_script_and_command_line_errors(tool):
     for bad in ("t", "X", "T FOO", "T UP,foo", "T x0", "T @a.b", "T @"):
-        run = trace(["# first a comment", ". 2", "", ". x2", bad, ". ENTER", "T x5"])
+        run = trace(["# first a comment", ". 2", "", ". x2", bad, ". ENTER", "T x5"], tool=tool)
         assert run.returncode == 2 and "line 5" in run.stderr, (bad, run.stderr)
         assert [l.get("pass") for l in run.lines] == [0, 1, 2], bad
     for options in (["--bogus"], ["--seed", "4294967296"], ["--seed", "-1"],
                     ["--display", "full"], ["--seed"]):
-        run = trace([". 2"], *options)
+        run = trace([". 2"], *options, tool=tool)
         assert run.returncode == 2 and run.lines == [] and run.stderr, options
-    run = trace([". 2", "."], "--seed", "4294967295")
+    run = trace([". 2", "."], "--seed", "4294967295", tool=tool)
     assert run.returncode == 0 and len(run.passes) == 2

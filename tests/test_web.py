@@ -6,23 +6,16 @@ back as the Linux sessions read a window's. Screenshots in
 build/artefacts/session/web_*/."""
 import os
 import random
-import shlex
 import subprocess
 import tempfile
 import zipfile
 
-import zarn_test
 from webpage import SCORE_KEY, STORED, Page, built
 from xwindow import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start, play_a_handover_and_back,
                      prompt_shown, shows_text, traced)
-from zarn_test import QUIT, TRACE, Driver, good_bot, scratch
+from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch
 
-# A few of the suite's replays, each leaning on another part of the tool: a
-# driver on a pipe, the display modes and messages, the command line and its
-# errors, the file system's refusals (the long game below takes pictures).
-REPLAYS = [("test_play", "test_ape_climbs_and_reaches"), ("test_startup", "test_display_choices"),
-           ("test_startup", "test_script_and_command_line_errors"),
-           ("test_faults", "test_faults_high_score_file")]
+BUILDS = ("web",)
 
 
 def recorded_game(ticks, seed):
@@ -47,20 +40,11 @@ def recorded_game(ticks, seed):
     return script
 
 
-def test_web_replays_and_a_long_game_under_node_as_native():
-    tool = os.path.join(tempfile.mkdtemp(prefix="zarn-node-trace-"), "zarn-trace")
-    with open(tool, "w") as f:  # under the name the replay helpers run
-        f.write(f'#!/bin/sh\nexec node {shlex.quote(built()[1])} "$@"\n')
-    os.chmod(tool, 0o755)
-    try:
-        zarn_test.TRACE = tool
-        for module, name in REPLAYS:
-            __import__(module).__dict__[name]()
-    finally:
-        zarn_test.TRACE = TRACE
+def test_web_a_long_game_under_node_as_native():
+    # The replays that take the tool as `tool` run under node too (run_tests.py).
     script = "\n".join(recorded_game(12000, 4242)) + "\n"
     runs = []
-    for program in (TRACE, tool):
+    for program in (TRACE, node_trace()):
         folder = scratch(hiscore=EARLIER)
         os.mkdir(os.path.join(folder, "shots"))
         with open(os.path.join(folder, "script"), "w") as f:

@@ -12,6 +12,8 @@ import zipfile
 from xwindow import EARLIER, SAVED, TO_TITLE, Window, check_game_start, prompt_shown, traced, xserver
 from zarn_test import built_by
 
+BUILDS = ("windows",)
+
 FILES = ["README.txt", "zarn.dat", "zarn.exe"]
 
 

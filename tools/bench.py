@@ -20,7 +20,7 @@ import time
 
 from catalogue import ticks_per_second
 from webpage import Page, built
-from xwindow import Window, xserver
+from window import Window, xserver
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 

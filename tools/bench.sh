@@ -5,5 +5,5 @@
 # Xvfb runs on the first free display of ZARN_DISPLAYS (by default :70..:89).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/tools/setup.sh"
+"$top/tools/setup.sh" --bench
 exec python3 "$top/tools/bench.py"

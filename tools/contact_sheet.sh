@@ -6,7 +6,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$top/build/contact-sheet.png}
-"$top/tools/setup.sh"
+"$top/tools/setup.sh" --game
+"$top/tools/install_packages.sh" contact_sheet imagemagick
 tmp=$(mktemp --suffix=.bmp)
 trap 'rm -f "$tmp"' EXIT
 "$top/build/zarn-sheet" "$top/build/zarn.dat" "$tmp"

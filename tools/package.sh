@@ -5,8 +5,13 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$top/build/packages}")
-"$top/tools/setup.sh"
+"$top/tools/setup.sh" --game
+# The package's dependencies are read from what the game links, by dpkg-dev.
+"$top/tools/install_packages.sh" package dpkg-dev
 mkdir -p "$out"
-cpack --config "$top/build/CPackConfig.cmake" -B "$out" >/dev/null
-rm -rf "$out/_CPack_Packages"
-ls "$out"/zarn_*.deb
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cpack --config "$top/build/CPackConfig.cmake" -B "$tmp" >/dev/null
+deb=$(cd "$tmp" && echo zarn_*.deb)
+mv "$tmp/$deb" "$out/"
+echo "$out/$deb"

@@ -19,7 +19,7 @@ if len(sys.argv) > 1:
     os.environ["ZARN_BUILD"] = os.path.abspath(sys.argv[1])
 # Imported once ZARN_BUILD is set, which it reads; the player the tests use
 # is the one that plays these games.
-from zarn_test import Driver, good_bot, idle, live  # noqa: E402
+from replay import Driver, good_bot, idle, live  # noqa: E402
 
 
 def busy(s):

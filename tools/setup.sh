@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs what the build needs (Debian packages, only those missing) and
-# builds the game, plus the checking builds asked for:
+# builds the game with its tests, plus the checking builds asked for:
 #   setup.sh [--asan] [--tsan] [--fuzz] [--release]
 #   setup.sh --packages    only installs the packages the game itself needs
-# --asan: everything with AddressSanitizer and UndefinedBehaviorSanitizer
+#   setup.sh --game        those, and builds build/ as the game alone (a tree
+#                          already set up for the tests keeps them): what the
+#                          package, the contact sheet and the other systems'
+#                          builds need
+#   setup.sh --bench       the game with its tests, and what the benchmark's
+#                          real-window runs need, no more
+# --asan: the replay tool and the unit tests with AddressSanitizer and
+#   UndefinedBehaviorSanitizer (build-asan)
 # --tsan: the real program with ThreadSanitizer (build-tsan)
 # --fuzz: the libFuzzer targets, built with clang (build-fuzz)
 # --release: the game as a packager builds it (build-release): a Release
@@ -14,17 +21,26 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-# The game needs only these; the rest are for the tests and the checks.
+# The game needs only these; the tests' build adds GoogleTest and Google
+# Benchmark, the real-window runs an X server and what drives it, and the
+# rest are the suite's checks.
 game_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev libxrandr-dev)
-packages=("${game_packages[@]}" libgtest-dev python3
-          xvfb xdotool imagemagick x11-utils x11-xserver-utils sox clang-format
-          desktop-file-utils appstream dpkg-dev groff-base
-          valgrind clang-14 libclang-rt-14-dev libbenchmark-dev)
-if [ "${1:-}" = --packages ]; then
-  packages=("${game_packages[@]}")
-fi
+build_packages=(libgtest-dev libbenchmark-dev python3)
+window_packages=(xvfb xdotool imagemagick x11-utils x11-xserver-utils)
+check_packages=(sox clang-format desktop-file-utils appstream dpkg-dev groff-base valgrind)
+packages=("${game_packages[@]}" "${build_packages[@]}" "${window_packages[@]}" "${check_packages[@]}")
+case ${1:-} in
+--packages | --game) packages=("${game_packages[@]}") ;;
+--bench) packages=("${game_packages[@]}" "${build_packages[@]}" "${window_packages[@]}") ;;
+esac
+for arg in "$@"; do
+  case $arg in
+  --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  --asan | --tsan | --release | --packages | --game | --bench) ;;
+  *) echo "setup: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
 "$top/tools/install_packages.sh" setup "${packages[@]}"
-[ "${1:-}" = --packages ] && exit 0
 
 jobs=$(nproc 2>/dev/null || echo 2)
 # build DIR [CMAKE_OPTION...] [-- TARGET...]: only the targets named, if any.
@@ -38,17 +54,36 @@ build() {
   cmake -S "$top" -B "$top/$dir" "${options[@]}" >/dev/null
   cmake --build "$top/$dir" -j"$jobs" "${targets[@]}" >/dev/null
 }
-build build -DBUILD_TESTING=ON
+case ${1:-} in
+--packages) exit 0 ;;
+--game)
+  testing=()
+  [ -f "$top/build/CMakeCache.txt" ] || testing=(-DBUILD_TESTING=OFF)
+  build build "${testing[@]}"
+  exit 0
+  ;;
+--bench) shift ;;
+esac
+# The trees are independent: they build side by side, so that one's
+# configuring and linking, which use one core, leave the other to the rest.
+builds=()
+build build -DBUILD_TESTING=ON &
+builds+=($!)
 for arg in "$@"; do
   case $arg in
-  --asan) build build-asan -DZARN_SANITIZE=ON ;;
-  --tsan) build build-tsan -DZARN_TSAN=ON -- zarn ;;
+  --asan) build build-asan -DZARN_SANITIZE=ON -- zarn-trace zarn_unit_tests & ;;
+  --tsan) build build-tsan -DZARN_TSAN=ON -- zarn & ;;
   --fuzz) build build-fuzz -DZARN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
-            -- fuzz_hiscore fuzz_script fuzz_pack ;;
+            -- fuzz_hiscore fuzz_script fuzz_pack & ;;
   --release)
     CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
       LDFLAGS=$(dpkg-buildflags --get LDFLAGS) WERROR=OFF \
-      build build-release -DCMAKE_BUILD_TYPE=Release -- zarn zarn-trace zarn_pack ;;
-  *) echo "setup: unknown option $arg" >&2; exit 2 ;;
+      build build-release -DCMAKE_BUILD_TYPE=Release -- zarn zarn-trace zarn_pack & ;;
   esac
+  builds+=($!)
 done
+failed=0
+for pid in "${builds[@]}"; do
+  wait "$pid" || failed=1
+done
+exit $failed

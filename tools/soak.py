@@ -22,8 +22,8 @@ import time
 import catalogue
 # The level table as the rules give it, the rungs and lanes as the game's
 # layout has them (the replays check those against the rules).
-from zarn_test import (CARRIED, FREE, LANE_X, LANE_Y, LAYOUT, LEVELS, ROLLING, RUNG_Y, Driver,
-                       good_bot, scratch)
+from replay import (CARRIED, FREE, LANE_X, LANE_Y, LAYOUT, LEVELS, ROLLING, RUNG_Y, Driver,
+                    good_bot, scratch)
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 

@@ -8,7 +8,8 @@
 # whatever the locale (tools/webpage.py reads them so).
 #
 # It installs what it needs (Debian packages, only those missing: Debian's
-# own emscripten, which works offline, node, and Chromium to open the page),
+# own emscripten, which works offline, and node, which runs its tools and
+# the replay tool),
 # builds the Linux game first if its zarn.dat is missing (the page holds that
 # very pack), fetches Allegro 4.4.3.1's source once (tools/allegro_source.sh)
 # and compiles the library's portable core for WebAssembly within the build,
@@ -18,20 +19,11 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 out=$top/build-web
 cache=$out/allegro
 
-packages=(cmake make python3 emscripten nodejs chromium)
+packages=(cmake make python3 emscripten nodejs)
 "$top/tools/install_packages.sh" web "${packages[@]}"
-# The page's tests drive Chromium through playwright-core, which
-# tools/webpage.py installs with npm at the version tools/web/package-lock.json
-# pins; that version needs node 20 or later (Debian 12's own is 18).
-node_major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
-if ! command -v npm >/dev/null || [ "$node_major" -lt 20 ]; then
-  echo "web: node 20 or later with npm is needed; found node $(node --version 2>/dev/null || echo none)," \
-       "npm $(npm --version 2>/dev/null || echo none)" >&2
-  exit 1
-fi
 
-[ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
-
+. "$top/tools/linux_build.sh"
+linux_build
 . "$top/tools/logged.sh"
 src=$("$top/tools/allegro_source.sh" web "$cache")
 
@@ -45,4 +37,4 @@ build() {
     cmake --build "$out" -j"$jobs"
 }
 logged web "the build" "$out/build.log" build
-printf '%s\n' "$(ls -t "$out"/zarn-*-web.zip | head -n 1)" "$out/zarn-trace.js" "$out/zarn.html"
+printf '%s\n' "$out/zarn-$(version "$out")-web.zip" "$out/zarn-trace.js" "$out/zarn.html"

@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
 """The browser build's page in headless Chromium, with the ways of a game's
-window (xwindow.Face): keys in, its picture out and kept. Driven through
+window (window.Face): keys in, its picture out and kept. Driven through
 web/browser.js and playwright-core, which is installed at the version
 web/package-lock.json pins into build-web/node. tools/web.sh builds the
 page."""
+import fcntl
 import functools
 import json
 import os
@@ -11,8 +12,8 @@ import shutil
 import subprocess
 import time
 
-from xwindow import ARTEFACTS, Face, enlarged
-from zarn_test import built_by
+from replay import built_by
+from window import ARTEFACTS, Face, enlarged
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WEB = os.path.join(HERE, "..", "build-web")
@@ -89,17 +90,26 @@ class Page(Face):
 @functools.lru_cache(None)
 def node_modules():
     """playwright-core, at the version tools/web/package-lock.json pins,
-    installed from the npm registry into the build folder once."""
+    installed from the npm registry into the build folder once, with Debian's
+    Chromium that it drives. That version needs node 20 or later with npm
+    (Debian 12's own node is 18, without npm); building the page does not."""
+    subprocess.run([os.path.join(HERE, "install_packages.sh"), "webpage", "chromium"], check=True)
+    node = subprocess.run(["node", "-p", "process.versions.node.split('.')[0]"], capture_output=True,
+                          text=True).stdout.strip()
+    assert shutil.which("npm") and node.isdigit() and int(node) >= 20, \
+        f"the page's driver needs node 20 or later with npm; found node {node or 'none'}"
     prefix, source = os.path.join(WEB, "node"), os.path.join(HERE, "web")
     lock = [os.path.join(d, "package-lock.json") for d in (source, prefix)]
-    if not os.path.exists(lock[1]) or open(lock[0]).read() != open(lock[1]).read():
-        shutil.rmtree(prefix, ignore_errors=True)
-        os.makedirs(prefix)
-        for name in ("package.json", "package-lock.json"):
-            shutil.copy(os.path.join(source, name), prefix)
-        out = subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, capture_output=True,
-                             text=True, timeout=600)
-        if out.returncode != 0:  # not taken for installed next time
+    with open(lock[0]) as pinned:
+        fcntl.flock(pinned, fcntl.LOCK_EX)  # one install, however many tests ask side by side
+        if not os.path.exists(lock[1]) or pinned.read() != open(lock[1]).read():
             shutil.rmtree(prefix, ignore_errors=True)
-        assert out.returncode == 0, "npm ci in " + prefix + " failed:\n" + out.stderr[-2000:]
+            os.makedirs(prefix)
+            for name in ("package.json", "package-lock.json"):
+                shutil.copy(os.path.join(source, name), prefix)
+            out = subprocess.run(["npm", "ci", "--no-audit", "--no-fund"], cwd=prefix, capture_output=True,
+                                 text=True, timeout=600)
+            if out.returncode != 0:  # not taken for installed next time
+                shutil.rmtree(prefix, ignore_errors=True)
+            assert out.returncode == 0, "npm ci in " + prefix + " failed:\n" + out.stderr[-2000:]
     return os.path.join(prefix, "node_modules")

@@ -25,8 +25,8 @@ packages=(cmake make python3 patch gcc-mingw-w64-x86-64-win32
           wine wine64)
 "$top/tools/install_packages.sh" windows "${packages[@]}"
 
-[ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
-
+. "$top/tools/linux_build.sh"
+linux_build
 jobs=$(nproc 2>/dev/null || echo 2)
 . "$top/tools/logged.sh"
 src=$("$top/tools/allegro_source.sh" windows "$cache" "$win"/allegro-*.patch)
@@ -54,4 +54,4 @@ cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$win/toolchain-x86_64-w64-mingw32.cmake" \
   -DZARN_ALLEGRO_PREFIX="$prefix" -DZARN_LINUX_BUILD="$top/build" >/dev/null
 cmake --build "$out" -j"$jobs" >/dev/null
-ls "$out"/zarn-*-win64.zip -t | head -n 1
+echo "$out/zarn-$(version "$out")-win64.zip"

@@ -1,16 +1,15 @@
 # SPDX-License-Identifier: MIT
-"""zarn-trace driven from Python, for the tests and for the tools that play
-through it (soak, screenshots): a script or a pipe in a scratch folder holding
-the built pack, pictures as rows of palette indices, the game's tables and a
-good player; and the other systems' build scripts, run for what they made."""
-import functools
+"""zarn-trace on a pipe, driven from Python by the tools that play through it
+(soak, screenshots) and by the tests: a scratch folder holding the built pack,
+the game's tables and a good player; and the other systems' build scripts,
+run for what they made."""
+import fcntl
 import json
 import os
 import shutil
 import subprocess
 import tempfile
 from collections import namedtuple
-from itertools import accumulate
 
 import catalogue
 
@@ -38,15 +37,16 @@ RUNG_Y, LANE_X, LANE_Y, LANE_RUNG = LAYOUT.rung_y, LAYOUT.lane_x, LAYOUT.lane_y,
 # A barrel slot as zarn-trace prints it, and its states.
 Barrel = namedtuple("Barrel", "state frame x y dx step wait lane sprite")
 FREE, ROLLING, WAITING, CARRIED, TRAVELLING, FALLING = range(6)
-# From the title menu's first item down to QUIT, chosen.
-QUIT = [". DOWN", ".", ". DOWN", ".", ". DOWN", ".", ". ENTER"]
 
 
 def built_by(script):
     """What a build script of tools/ prints, one line each (its last lines
-    are the paths it made); quick once the library it builds is built."""
-    out = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), script)],
-                         capture_output=True, text=True, timeout=1800)
+    are the paths it made); quick once the library it builds is built. One
+    run at a time, however many ask side by side."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), script)
+    with open(path) as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        out = subprocess.run([path], capture_output=True, text=True, timeout=1800)
     assert out.returncode == 0, out.stdout[-2000:] + out.stderr[-2000:]
     return out.stdout.splitlines()
 
@@ -57,92 +57,12 @@ def to_game(level=0):
     return [". 2", *steps, ". ENTER"]
 
 
-def read_bmp(path, palette=False):
-    """An 8-bit BMP as rows of palette indices, top first (and its (r, g, b) palette)."""
-    d = open(path, "rb").read()
-    off, hdr, w, h = (int.from_bytes(d[i:i + 4], "little", signed=True) for i in (10, 14, 18, 22))
-    assert d[28] == 8 and h > 0, path
-    stride = (w + 3) & ~3
-    rows = [d[o:o + w] for o in range(off + (h - 1) * stride, off - 1, -stride)]
-    pal = [tuple(d[i + 2 - k] for k in range(3)) for i in range(14 + hdr, off, 4)]
-    return (rows, pal) if palette else rows
-
-
-def shot(folder, name):
-    return read_bmp(os.path.join(folder, "shots", name + ".bmp"))
-
-
-def region(img, x, y, w, h, px=1):
-    """The w x h block at x, y as rows: of a picture given as rows, or of a
-    screen given as one run of px-byte pixels, 320 to a row."""
-    rows = ([img[(y + r) * 320 * px:(y + r + 1) * 320 * px] for r in range(h)]
-            if isinstance(img, bytes) else img[y:y + h])
-    return [row[px * x:px * (x + w)] for row in rows]
-
-
-@functools.lru_cache(None)
-def glyphs():
-    """The font's glyphs from its source: code -> 8 rows of 8 ink flags."""
-    out, rows, code = {}, [], None
-    for line in open(os.path.join(os.path.dirname(__file__), "..", "data", "font.txt")):
-        if line.startswith("char "):
-            code, rows = int(line.split()[1]), []
-        elif code is not None and line.strip() and line[0] in ".#":
-            rows.append([c == "#" for c in line.strip()])
-            if len(rows) == 8:
-                out[code] = rows
-    return out
-
-
-def text_image(text, colour):
-    """Eight rows of a text as the game draws it: opaque, 8 pixels a character."""
-    return [bytes(colour if glyphs()[ord(ch)][y][x] else 0 for ch in text for x in range(8))
-            for y in range(8)]
-
-
-def dat(pack, *args):
-    """The library's dat tool on a pack of the game's password."""
-    return subprocess.run(["dat", pack, "-007", open(os.path.join(BUILD, "pack-password")).read(), *args], stdin=subprocess.DEVNULL, text=True,
-                          capture_output=True, check=True, timeout=60, cwd=os.path.dirname(pack)).stdout
-
-
-@functools.lru_cache(None)
-def pack_names():
-    return [l.split()[3] for l in dat(PACK, "-l").splitlines() if l.startswith("- ")]
-
-
-@functools.lru_cache(None)
-def picture(index):
-    """Pack object `index` as exported by the dat tool."""
-    out = os.path.join(tempfile.mkdtemp(prefix="zarn-objects-"), "p.bmp")
-    dat(PACK, "-e", pack_names()[index], "-o", out)
-    return read_bmp(out)
-
-
 def state(line):
     """One line of zarn-trace's output, its barrels as Barrels."""
     d = json.loads(line)
     if "barrels" in d:
         d["barrels"] = [Barrel(*b) for b in d["barrels"]]
     return d
-
-
-class Run:
-    """One finished zarn-trace run."""
-
-    def __init__(self, proc, folder):
-        self.returncode, self.stderr, self.folder = proc.returncode, proc.stderr, folder
-        self.lines = [state(l) for l in proc.stdout.splitlines() if l.strip()]
-        self.passes = [l for l in self.lines if "pass" in l]
-        self.last = self.lines[-1] if self.lines else None
-
-    def sounds(self):
-        return [l for l in self.lines if "sound" in l]
-
-    def events(self):
-        """Sound and message lines, each with the number of the pass they came in."""
-        passes = accumulate((l.get("pass") for l in self.lines), lambda a, b: a if b is None else b)
-        return [(n, l) for n, l in zip(passes, self.lines) if "sound" in l or "message" in l]
 
 
 def scratch(pack=PACK, hiscore=None):
@@ -156,25 +76,12 @@ def scratch(pack=PACK, hiscore=None):
     return folder
 
 
-def trace(script, *options, folder=None, shots=False):
-    """zarn-trace on script lines in a folder (a fresh scratch one by default);
-    with shots, @labels go to shot(folder, label)."""
-    folder = folder or scratch()
-    if shots:
-        os.makedirs(os.path.join(folder, "shots"), exist_ok=True)
-        options += ("--shots", "shots")
-    proc = subprocess.run([TRACE, *options, "-"], input="\n".join(script) + "\n",
-                          capture_output=True, text=True, cwd=folder, timeout=300)
-    assert "runtime error" not in proc.stderr and "Sanitizer" not in proc.stderr, proc.stderr
-    return Run(proc, folder)
-
-
 class Driver:
     """zarn-trace on a pipe. Every line sent is followed by a tickless pass with
     no key held, whose state line is what the line left and whose @label takes
     the picture of that moment. (A program may also write its own lines and
-    read what follows each.) The tool is TRACE as it is when the driver
-    starts, so that a test may run it under another command."""
+    read what follows each.) command runs the tool: TRACE, or another
+    build of it, or it under another program."""
 
     def __init__(self, *options, seed=1, folder=None, command=None):
         self.folder = folder or scratch()
