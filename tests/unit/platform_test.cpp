@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The platform's parts that every face shares and that need no machine: the
-// tick clock, driven by a clock of the test's own.
+// tick clock, driven by a clock of the test's own, and what the present step
+// keeps of the picture shown.
 #include <gtest/gtest.h>
 
+#include "platform/present_core.h"
 #include "platform/tick_clock.h"
+#include "test_support.h"
 
 namespace {
 
@@ -65,4 +68,50 @@ TEST(TickClock, TheLibrarysTimerGivesFiftyTicksASecondAndNoBurstAfterAStall) {
     after_stall += tick_clock_take(&clock, now);
   EXPECT_EQ(after_stall, 1);
   EXPECT_EQ(tick_clock_wait(&clock, now), 20 * MS);
+}
+
+TEST(PresentCore, OnlyTheChangedRowsAndAllOfThemAfterANewPaletteOrAModeSet) {
+  ASSERT_TRUE(test_load_game_pack());
+  BITMAP *frame = create_bitmap(FRAME_W, FRAME_H);
+  clear_to_color(frame, 5);
+  PALETTE colours;
+  for (int i = 0; i < PAL_SIZE; i++)
+    colours[i] = {static_cast<unsigned char>(i & 63), 0, 0, 0};
+  set_palette(colours);
+  auto changed_rows = [] {
+    std::vector<int> rows;
+    for (int y = 0; y < FRAME_H; y++)
+      if (shown_frame.row_changed[y])
+        rows.push_back(y);
+    return rows;
+  };
+  shown_frame_forget();
+  ASSERT_TRUE(shown_frame_take(frame));
+  EXPECT_TRUE(shown_frame.new_palette);
+  EXPECT_EQ(changed_rows().size(), size_t{FRAME_H});
+  EXPECT_EQ(shown_frame.top, 0);
+  EXPECT_EQ(shown_frame.bottom, FRAME_H - 1);
+  EXPECT_FALSE(shown_frame_take(frame)) << "the same frame again";
+  EXPECT_TRUE(changed_rows().empty());
+
+  putpixel(frame, 319, 7, 6);
+  putpixel(frame, 0, 200, 6);
+  ASSERT_TRUE(shown_frame_take(frame));
+  EXPECT_FALSE(shown_frame.new_palette);
+  EXPECT_EQ(changed_rows(), (std::vector<int>{7, 200}));
+  EXPECT_EQ(shown_frame.top, 7);
+  EXPECT_EQ(shown_frame.bottom, 200);
+  EXPECT_EQ(shown_frame.pixels[7][319], 6);
+
+  colours[6].g = 30; // the same pixels in another colour
+  set_palette(colours);
+  ASSERT_TRUE(shown_frame_take(frame));
+  EXPECT_TRUE(shown_frame.new_palette);
+  EXPECT_EQ(changed_rows().size(), size_t{FRAME_H});
+  EXPECT_EQ(shown_frame.palette[6].g, 30);
+  EXPECT_FALSE(shown_frame_take(frame));
+  shown_frame_forget(); // a mode set
+  ASSERT_TRUE(shown_frame_take(frame));
+  EXPECT_EQ(changed_rows().size(), size_t{FRAME_H});
+  destroy_bitmap(frame);
 }
