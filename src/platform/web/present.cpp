@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The picture in the page: each frame through the palette into the page's
-// 320x240 canvas, which the page enlarges by a whole number with every pixel
-// a sharp square. Only the rows that changed are converted
-// (present_core.cpp), and a frame that shows nothing new is not sent.
+// canvas, made the frame's size at every mode set, which the page enlarges
+// by a whole number with every pixel a sharp square. Only the rows that
+// changed are converted (present_core.cpp), and a frame that shows nothing
+// new is not sent.
 #include "platform/web/web.h"
 
 #include "platform/palette_widen.h"
@@ -17,7 +18,7 @@ namespace {
 EM_JS(int, page_can_show, (), { return Page.canShow(); });
 EM_JS(int, page_full_screen_asked, (), { return Page.fullScreenAsked(); });
 EM_JS(void, page_show, (const uint32_t *rgba), { Page.show(rgba); });
-EM_JS(void, page_clear, (), { Page.clear(); });
+EM_JS(void, page_clear, (int w, int h), { Page.clear(w, h); });
 
 uint32_t lookup[256];
 uint32_t rgba[FRAME_H * FRAME_W];
@@ -43,7 +44,7 @@ int platform_set_gfx_mode(GfxRole role) {
     return -1;
   if (role == GFX_ROLE_FULLSCREEN && !page_full_screen_asked())
     return -1;
-  page_clear();
+  page_clear(FRAME_W, FRAME_H);
   shown_frame_forget();
   return 0;
 }

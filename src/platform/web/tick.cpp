@@ -11,7 +11,7 @@
 
 namespace {
 
-EM_JS(void, page_loop, (int loop), { Page.loop(loop); });
+EM_JS(void, page_prompting, (int on), { Page.prompting(on); });
 
 void (*game_tick_handler)();
 std::atomic<int> *pending_tick;
@@ -41,9 +41,10 @@ void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
 }
 
 void platform_wait_pass(LoopId loop) {
+  // The page asks for full screen only while the prompt is up.
   if (loop != loop_shown) {
     loop_shown = loop;
-    page_loop(loop);
+    page_prompting(loop == LOOP_PROMPT);
   }
   mix_ahead();
   // The menu and the prompt never clear the flag, and the pages clear it
