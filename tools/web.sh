@@ -30,7 +30,7 @@ if ! command -v npm >/dev/null || [ "$node_major" -lt 20 ]; then
   exit 1
 fi
 
-[ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
+"$top/tools/linux_build.sh"
 
 . "$top/tools/logged.sh"
 src=$("$top/tools/allegro_source.sh" web "$cache")

@@ -25,7 +25,7 @@ packages=(cmake make python3 patch gcc-mingw-w64-x86-64-win32
           wine wine64)
 "$top/tools/install_packages.sh" windows "${packages[@]}"
 
-[ -f "$top/build/zarn.dat" ] && [ -d "$top/build/packaging/icons" ] || "$top/tools/setup.sh"
+"$top/tools/linux_build.sh"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 . "$top/tools/logged.sh"
