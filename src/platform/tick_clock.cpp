@@ -5,7 +5,8 @@
 // rate holds at 50 a second. Later than TICK_CATCH_UP periods (a stopped
 // program, a suspend, heavy swapping, a hidden page that the browser let
 // sleep) the clock starts again from now: the game goes on from one tick and
-// never races through the time it missed.
+// never races through the time it missed, where barrels would jump ahead and
+// a waiting one fall before the player saw it.
 //
 // A call more than half a period before the tick's time is no tick: the
 // desktop's timer makes up for calls it missed by calling back to back, and

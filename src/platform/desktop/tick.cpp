@@ -45,6 +45,9 @@ bool tick_sem_ready;
 
 // Whether a call of the library's timer is a tick is the clock's to say:
 // after a stall the library calls back to back for every period it missed.
+// The few calls the clock lets through after a short one reach the game as
+// one tick, since ticks do not queue; the clock keeps to its grid, so the
+// next call on time is a tick again.
 TickClock tick_clock;
 
 void on_tick() {
