@@ -70,6 +70,17 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         page.wait_for(prompt_shown, what="the mode prompt")
         page.keep("prompt")
         assert page.do(eval="[document.title, document.activeElement.id]") == ["ZARN", "screen"]
+        # The game's keys are the game's alone: on a page taller than the
+        # window, which scrolls, arrows and Space do not scroll it and Tab
+        # leaves the focus on the game (the prompt reads none of them).
+        tall = "document.documentElement.style.overflow = document.body.style.overflow = '{}';" \
+               "document.body.style.height = '{}'"
+        assert page.do(eval=tall.format("auto", "300%") + "; scrollTo(0, 40); scrollY") == 40
+        page.do(eval="scrollTo(0, 0)")
+        for name in ("Down", "space", "Tab"):
+            page.press(name, settle=0.05)
+        assert (where := page.do(eval="[scrollY, document.activeElement.id]")) == [0, "screen"], where
+        page.do(eval=tall.format("", ""))
         page.press("2")
         page.wait_for(lambda img: img == title, what="the title")
         # Three times enlarged on a 1280x800 page, every pixel a 3x3 block,

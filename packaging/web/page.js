@@ -6,20 +6,20 @@
 // messages and the end of a run. Runs before the program starts.
 var Page = (function () {
   var canvas, context, board, note;
-  var LOOP_PROMPT = 0;
-  var loop = -1, fullScreenAsked = false, ended = false;
+  var prompting = false, fullScreenAsked = false, ended = false;
 
   // The library's scancodes of the keys the game can be given, by the
   // browser's names of the keys' places (the program names them: keyName).
   var scancodes = {};
 
   // The largest whole number of screen pixels per game pixel that fits the
-  // window, or the screen in full screen.
+  // window, or the screen in full screen. The canvas is the frame's size,
+  // which the program gives (clear).
   function fit() {
-    var ratio = window.devicePixelRatio || 1;
-    var k = Math.max(1, Math.floor(Math.min(innerWidth * ratio / 320, innerHeight * ratio / 240)));
-    canvas.style.width = 320 * k / ratio + 'px';
-    canvas.style.height = 240 * k / ratio + 'px';
+    var ratio = window.devicePixelRatio || 1, w = canvas.width, h = canvas.height;
+    var k = Math.max(1, Math.floor(Math.min(innerWidth * ratio / w, innerHeight * ratio / h)));
+    canvas.style.width = w * k / ratio + 'px';
+    canvas.style.height = h * k / ratio + 'px';
   }
 
   function say(text) {
@@ -40,7 +40,7 @@ var Page = (function () {
     if (down) {
       startSound();
       // Full screen is granted only inside the key's own handler.
-      if (loop === LOOP_PROMPT && event.code === 'Digit1') askFullScreen();
+      if (prompting && event.code === 'Digit1') askFullScreen();
     }
     if (down && event.repeat) return;
     var ascii = event.key.length === 1 ? event.key.charCodeAt(0) & 255
@@ -184,15 +184,24 @@ var Page = (function () {
       out([left, right]);
       made += frames;
     },
+    // A frame of the canvas's size, four bytes a pixel.
     show: function (pointer) {
-      context.putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pointer, 320 * 240 * 4), 320, 240), 0, 0);
+      var w = canvas.width, h = canvas.height;
+      context.putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pointer, w * h * 4), w, h), 0, 0);
     },
-    clear: function () {
+    // A mode set: the canvas made the frame's size, and black.
+    clear: function (w, h) {
+      if (canvas.width !== w || canvas.height !== h) {
+        canvas.width = w;
+        canvas.height = h;
+        fit();
+      }
       context.fillStyle = '#000';
-      context.fillRect(0, 0, 320, 240);
+      context.fillRect(0, 0, w, h);
     },
     fullScreenAsked: function () { return fullScreenAsked; },
-    loop: function (id) { loop = id; },
+    // Whether the mode prompt is up, where 1 asks for full screen.
+    prompting: function (on) { prompting = !!on; },
     message: say,
     // The kept bytes, up to size of them, into the program's memory: their
     // count, -1 when none are kept (or storage is refused), -2 when the

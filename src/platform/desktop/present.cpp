@@ -1,28 +1,24 @@
 // SPDX-License-Identifier: MIT
-// The picture on the screen. Allegro's own stretch_blit of the frame to a
-// large 8-bit screen costs 7 % to 11 % of a core, and the X11 driver then
-// turns every 8-bit pixel into the desktop's format. Here the frame is
-// enlarged through a palette lookup straight into a bitmap of the screen's
-// own depth, so the driver only copies, and only the rows that changed since
-// the last frame are enlarged and sent: the title and the pages, still most
-// of the time, then cost nearly nothing (at 1280x960, about 2.5 % of a core
-// on the title and in play, against 6 % to 7 % when every frame is sent
-// whole). The lookup follows set_palette's _current_palette and is rebuilt
-// only when that changed.
+// The picture on the screen. The frame is enlarged through a palette lookup
+// straight into a bitmap of the screen's own depth, so the X11 driver only
+// copies instead of turning every 8-bit pixel into the desktop's format, and
+// only the rows that changed since the last frame are enlarged and sent
+// (present_core.cpp): the title and the pages, still most of the time, then
+// cost nearly nothing. tools/bench.sh measures the game's share of a core on
+// each screen. The lookup is rebuilt only when the palette changed.
 #include "platform/desktop/desktop.h"
 #include "platform/palette_widen.h"
+#include "platform/present_core.h"
 
 #include <cstdint>
 #include <cstring>
 
 namespace {
 
+// Where the enlarged frame goes on the screen.
 struct Shown {
   int scale, x, y;
   BITMAP *big; // null: an 8-bit screen of the frame's size takes it as it is
-  PALETTE palette;
-  unsigned char pixels[FRAME_H][FRAME_W];
-  bool valid;
 } shown;
 
 struct Rgb24 {
@@ -59,7 +55,7 @@ int screen_pixel(int depth, int i, int r, int g, int b, SharedTable *table) {
 void build_lookup(int depth) {
   SharedTable table{};
   for (int i = 0; i < 256; i++) {
-    const RGB &p = shown.palette[i];
+    const RGB &p = shown_frame.palette[i];
     int c = screen_pixel(depth, i, palette_widen(p.r), palette_widen(p.g),
                          palette_widen(p.b), &table);
     lut8[i] = static_cast<unsigned char>(c);
@@ -75,7 +71,7 @@ template <typename Pixel> void enlarge_row(int y, const Pixel *lut) {
   int k = shown.scale;
   Pixel *out = reinterpret_cast<Pixel *>(shown.big->line[y * k]);
   for (int x = 0; x < FRAME_W; x++) {
-    Pixel p = lut[shown.pixels[y][x]];
+    Pixel p = lut[shown_frame.pixels[y][x]];
     for (int i = 0; i < k; i++)
       *out++ = p;
   }
@@ -107,28 +103,19 @@ void present(BITMAP *frame) {
     blit(frame, screen, 0, 0, shown.x, shown.y, FRAME_W, FRAME_H);
     return;
   }
-  bool all = !shown.valid ||
-             memcmp(shown.palette, _current_palette, sizeof(PALETTE)) != 0;
-  if (all) {
-    memcpy(shown.palette, _current_palette, sizeof(PALETTE));
+  if (!shown_frame_take(frame))
+    return;
+  if (shown_frame.new_palette)
     build_lookup(bitmap_color_depth(shown.big));
-  }
-  int top = FRAME_H, bottom = -1;
-  for (int y = 0; y < FRAME_H; y++) {
-    if (!all && memcmp(shown.pixels[y], frame->line[y], FRAME_W) == 0)
-      continue;
-    memcpy(shown.pixels[y], frame->line[y], FRAME_W);
-    enlarge_row(y);
-    top = MIN(top, y);
-    bottom = y;
-  }
-  shown.valid = true;
+  for (int y = shown_frame.top; y <= shown_frame.bottom; y++)
+    if (shown_frame.row_changed[y])
+      enlarge_row(y);
   // One blit of the rows that changed: one image sent to the display, so a
   // frame never shows half drawn.
   int k = shown.scale;
-  if (bottom >= 0)
-    blit(shown.big, screen, 0, top * k, shown.x, shown.y + top * k, FRAME_W * k,
-         (bottom - top + 1) * k);
+  blit(shown.big, screen, 0, shown_frame.top * k, shown.x,
+       shown.y + shown_frame.top * k, FRAME_W * k,
+       (shown_frame.bottom - shown_frame.top + 1) * k);
 }
 
 } // namespace
@@ -140,7 +127,7 @@ int start_showing(int scale) {
   shown.scale = scale;
   shown.x = (SCREEN_W - FRAME_W * scale) / 2;
   shown.y = (SCREEN_H - FRAME_H * scale) / 2;
-  shown.valid = false;
+  shown_frame_forget();
   int depth = bitmap_color_depth(screen);
   // Black, entry 0 of both the game's palettes.
   SharedTable table{};

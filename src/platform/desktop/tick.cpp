@@ -5,6 +5,7 @@
 // screen copy, and a pass of every loop follows each tick, so the keys are
 // looked at at least 50 times a second.
 #include "platform/desktop/desktop.h"
+#include "platform/tick_clock.h"
 
 #include <cerrno>
 
@@ -42,25 +43,17 @@ std::atomic<int> *pending_tick;
 sem_t tick_sem;
 bool tick_sem_ready;
 
-// When the program was stopped (kill -STOP, a suspend, heavy swapping), the
-// library's timer makes up for every tick it missed by calling back to back,
-// and the loops would take several of them at once: barrels jump ahead, and
-// a waiting one may fall before the player sees it. So a tick is taken by the
-// clock, not by the call: each is due a period after the one before, a call
-// more than half a period before that is a make-up and is dropped, and a
-// call more than a period late starts the clock again from now. After a
-// stall the game goes on from one pending tick; a wake-up that was merely
-// late is made up by the next call, and the rate holds.
-const long long period_ns = 1'000'000'000 / TICKS_PER_SECOND;
-long long due_ns;
+// Whether a call of the library's timer is a tick is the clock's to say:
+// after a stall the library calls back to back for every period it missed.
+// The few calls the clock lets through after a short one reach the game as
+// one tick, since ticks do not queue; the clock keeps to its grid, so the
+// next call on time is a tick again.
+TickClock tick_clock;
 
 void on_tick() {
   long long now = clock_ns();
-  if (now < due_ns - period_ns / 2)
+  if (!tick_clock_take(&tick_clock, now))
     return;
-  if (now - due_ns > period_ns)
-    due_ns = now;
-  due_ns += period_ns;
   game_tick_handler();
   timing_note_tick(now);
   sem_post(&tick_sem);
@@ -102,6 +95,7 @@ void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
   timeBeginPeriod(1);
 #endif
   tick_sem_ready = sem_init(&tick_sem, 0, 0) == 0;
+  tick_clock_start(&tick_clock, clock_ns());
   install_int_ex(on_tick, BPS_TO_TIMER(TICKS_PER_SECOND));
 }
 

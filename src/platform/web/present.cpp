@@ -1,28 +1,24 @@
 // SPDX-License-Identifier: MIT
 // The picture in the page: each frame through the palette into the page's
-// 320x240 canvas, which the page enlarges by a whole number with every pixel
-// a sharp square. A frame that shows nothing new is not sent.
+// canvas, made the frame's size at every mode set, which the page enlarges
+// by a whole number with every pixel a sharp square. Only the rows that
+// changed are converted (present_core.cpp), and a frame that shows nothing
+// new is not sent.
 #include "platform/web/web.h"
 
 #include "platform/palette_widen.h"
+#include "platform/present_core.h"
 
 #include <emscripten.h>
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
 EM_JS(int, page_can_show, (), { return Page.canShow(); });
 EM_JS(int, page_full_screen_asked, (), { return Page.fullScreenAsked(); });
 EM_JS(void, page_show, (const uint32_t *rgba), { Page.show(rgba); });
-EM_JS(void, page_clear, (), { Page.clear(); });
-
-struct Shown {
-  PALETTE palette;
-  unsigned char pixels[FRAME_H][FRAME_W];
-  bool valid;
-} shown;
+EM_JS(void, page_clear, (int w, int h), { Page.clear(w, h); });
 
 uint32_t lookup[256];
 uint32_t rgba[FRAME_H * FRAME_W];
@@ -30,7 +26,7 @@ uint32_t rgba[FRAME_H * FRAME_W];
 // Bytes in memory red, green, blue, opaque: the canvas's own order.
 void build_lookup() {
   for (int i = 0; i < 256; i++) {
-    const RGB &p = shown.palette[i];
+    const RGB &p = shown_frame.palette[i];
     lookup[i] = static_cast<uint32_t>(palette_widen(p.r)) |
                 static_cast<uint32_t>(palette_widen(p.g)) << 8 |
                 static_cast<uint32_t>(palette_widen(p.b)) << 16 | 0xff000000u;
@@ -48,32 +44,25 @@ int platform_set_gfx_mode(GfxRole role) {
     return -1;
   if (role == GFX_ROLE_FULLSCREEN && !page_full_screen_asked())
     return -1;
-  page_clear();
-  shown.valid = false;
+  page_clear(FRAME_W, FRAME_H);
+  shown_frame_forget();
   return 0;
 }
 
 namespace {
 
 void present(BITMAP *frame) {
-  bool all = !shown.valid ||
-             memcmp(shown.palette, _current_palette, sizeof(PALETTE)) != 0;
-  if (all) {
-    memcpy(shown.palette, _current_palette, sizeof(PALETTE));
+  if (!shown_frame_take(frame))
+    return;
+  if (shown_frame.new_palette)
     build_lookup();
-  }
-  bool changed = all;
-  for (int y = 0; y < FRAME_H; y++) {
-    if (!all && memcmp(shown.pixels[y], frame->line[y], FRAME_W) == 0)
+  for (int y = shown_frame.top; y <= shown_frame.bottom; y++) {
+    if (!shown_frame.row_changed[y])
       continue;
-    memcpy(shown.pixels[y], frame->line[y], FRAME_W);
     for (int x = 0; x < FRAME_W; x++)
-      rgba[y * FRAME_W + x] = lookup[shown.pixels[y][x]];
-    changed = true;
+      rgba[y * FRAME_W + x] = lookup[shown_frame.pixels[y][x]];
   }
-  shown.valid = true;
-  if (changed)
-    page_show(rgba);
+  page_show(rgba);
 }
 
 } // namespace

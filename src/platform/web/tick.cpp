@@ -1,44 +1,35 @@
 // SPDX-License-Identifier: MIT
 // The tick and the pace of the loops in the page. The page has no timer
 // thread: the pass wait sleeps (the program is suspended, the page runs on)
-// until the next tick is due by the page's clock, and gives the tick there.
+// until the tick clock says the next tick is due, and gives the tick there.
 // As on the desktop, every tick gets exactly one step and one screen copy,
 // and a pass of every loop follows each tick.
+#include "platform/tick_clock.h"
 #include "platform/web/web.h"
 
 #include <emscripten.h>
 
-#include <cmath>
-
 namespace {
 
-EM_JS(void, page_loop, (int loop), { Page.loop(loop); });
-
-const double tick_ms = 1000.0 / TICKS_PER_SECOND;
-const double catch_up_ms = 5 * tick_ms;
+EM_JS(void, page_prompting, (int on), { Page.prompting(on); });
 
 void (*game_tick_handler)();
 std::atomic<int> *pending_tick;
-double next_tick_ms;
+TickClock tick_clock;
 int loop_shown = -1;
 
-// Sleeps until the next tick is due, then gives it. Ticks keep to the clock,
-// each due 20 ms after the one before: a wake-up that came late is made up
-// by the next passes, which then find their ticks due at once, as long as
-// it is by a few ticks. A longer pause, a hidden page's above all, starts
-// the clock again from now instead: the game never races to catch up.
+// Sleeps until the clock gives the next tick, and gives it to the game.
+// clock_ns reads the page's own clock here, which a hidden page's sleep does
+// not stop.
 void sleep_until_tick() {
-  double now = emscripten_get_now();
-  if (now - next_tick_ms > catch_up_ms)
-    next_tick_ms = now;
-  while (now < next_tick_ms) {
-    emscripten_sleep(static_cast<unsigned>(std::ceil(next_tick_ms - now)));
-    now = emscripten_get_now();
+  long long now = clock_ns();
+  while (!tick_clock_take(&tick_clock, now)) {
+    long long wait = tick_clock_wait(&tick_clock, now);
+    emscripten_sleep(static_cast<unsigned>((wait + 999'999) / 1'000'000));
+    now = clock_ns();
   }
   game_tick_handler();
-  // The page's clock is the one clock_ns reads here, in milliseconds.
-  timing_note_tick(static_cast<long long>(now * 1e6));
-  next_tick_ms += tick_ms;
+  timing_note_tick(now);
 }
 
 } // namespace
@@ -46,13 +37,14 @@ void sleep_until_tick() {
 void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
   game_tick_handler = handler;
   pending_tick = pending;
-  next_tick_ms = emscripten_get_now() + tick_ms;
+  tick_clock_start(&tick_clock, clock_ns());
 }
 
 void platform_wait_pass(LoopId loop) {
+  // The page asks for full screen only while the prompt is up.
   if (loop != loop_shown) {
     loop_shown = loop;
-    page_loop(loop);
+    page_prompting(loop == LOOP_PROMPT);
   }
   mix_ahead();
   // The menu and the prompt never clear the flag, and the pages clear it
