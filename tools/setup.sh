@@ -18,7 +18,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 game_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev libxrandr-dev)
 packages=("${game_packages[@]}" libgtest-dev python3
           xvfb xdotool imagemagick x11-utils x11-xserver-utils sox clang-format
-          desktop-file-utils appstream dpkg-dev groff-base
+          desktop-file-utils appstream dpkg-dev groff-base lintian
           valgrind clang-14 libclang-rt-14-dev libbenchmark-dev)
 if [ "${1:-}" = --packages ]; then
   packages=("${game_packages[@]}")
