@@ -190,6 +190,12 @@ def test_session_full_screen_at_the_desktop_size():
             win.press("1", settle=1.0)
             win.find(full=True)
             full_screen_title(win, title)
+            # The screen resized under it, and back: fitted again each time.
+            # (Xvfb resizes the screen, then refuses to keep its one output.)
+            for size, k in [((1280, 720), 3), ((1920, 1080), 4)]:
+                subprocess.run(["xrandr", "--fb", "{}x{}".format(*size)], env=env, capture_output=True)
+                time.sleep(1.5)
+                full_screen_title(win, title, size, k)
             shares = [cpu_share([win.proc.pid], 4)[0][0]]
             win.press("Return", settle=0.3)
             check_game_start(win.keep("game_start"), game, 2570)
