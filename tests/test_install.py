@@ -188,11 +188,24 @@ def test_launcher_links_the_pack_keeps_a_player_file_and_refuses_unwritable_dire
     for folder in (home, xdg):
         os.chmod(folder, 0o755)
     os.mkdir(os.path.join(xdg, "zarn"), 0o755)
-    for env, message in (({}, f"cannot make the data directory {home}/.local/share/zarn"),
-                         ({"XDG_DATA_HOME": xdg}, f"cannot write to the data directory {xdg}/zarn")):
-        run = start(cmd, home, "/", user=65534, **env)
-        # Only the launcher's line: the game, started, would say where it runs.
-        assert (run.wait(timeout=60), *run.communicate()) == (1, "", f"zarn: {message}\n")
+    # Started from the desktop's menu (a display, no terminal), the line is
+    # shown in a box too: here stand-ins for zenity and xmessage that keep
+    # what they were asked to show.
+    boxes = tempfile.mkdtemp(prefix="zarn-boxes-")
+    os.chmod(boxes, 0o777)
+    for name in ("zenity", "xmessage"):
+        open(os.path.join(where, name), "w").write(f'#!/bin/sh\nprintf "%s\\n" "$@" >{boxes}/box.$$\n')
+        os.chmod(os.path.join(where, name), 0o755)
+    for desktop in ({}, {"DISPLAY": ":0", "PATH": where + ":" + BASE_ENV["PATH"]}):
+        for env, message in (({}, f"cannot make the data directory {home}/.local/share/zarn"),
+                             ({"XDG_DATA_HOME": xdg}, f"cannot write to the data directory {xdg}/zarn")):
+            run = start(cmd, home, "/", user=65534, **env, **desktop)
+            # Only the launcher's line: the game, started, would say where it runs.
+            assert (run.wait(timeout=60), *run.communicate()) == (1, "", f"zarn: {message}\n")
+            shown = [open(os.path.join(boxes, n)).read().splitlines()[-1] for n in os.listdir(boxes)]
+            assert shown == ([f"--text=ZARN cannot start: {message}"] if desktop else []), shown
+            for n in os.listdir(boxes):
+                os.remove(os.path.join(boxes, n))
     assert tree(home) == [] and tree(xdg) == ["zarn"]
 
 
