@@ -190,11 +190,24 @@ def test_launcher_links_the_pack_keeps_a_player_file_and_refuses_unwritable_dire
     for folder in (home, xdg):
         os.chmod(folder, 0o755)
     os.mkdir(os.path.join(xdg, "zarn"), 0o755)
-    for env, message in (({}, f"cannot make the data directory {home}/.local/share/zarn"),
-                         ({"XDG_DATA_HOME": xdg}, f"cannot write to the data directory {xdg}/zarn")):
-        run = start(cmd, home, "/", user=65534, **env)
-        # Only the launcher's line: the game, started, would say where it runs.
-        assert (run.wait(timeout=60), *run.communicate()) == (1, "", f"zarn: {message}\n")
+    # Started from the desktop's menu (a display, no terminal), the line is
+    # shown in a box too: here stand-ins for zenity and xmessage that keep
+    # what they were asked to show.
+    boxes = tempfile.mkdtemp(prefix="zarn-boxes-")
+    os.chmod(boxes, 0o777)
+    for name in ("zenity", "xmessage"):
+        open(os.path.join(where, name), "w").write(f'#!/bin/sh\nprintf "%s\\n" "$@" >{boxes}/box.$$\n')
+        os.chmod(os.path.join(where, name), 0o755)
+    for desktop in ({}, {"DISPLAY": ":0", "PATH": where + ":" + BASE_ENV["PATH"]}):
+        for env, message in (({}, f"cannot make the data directory {home}/.local/share/zarn"),
+                             ({"XDG_DATA_HOME": xdg}, f"cannot write to the data directory {xdg}/zarn")):
+            run = start(cmd, home, "/", user=65534, **env, **desktop)
+            # Only the launcher's line: the game, started, would say where it runs.
+            assert (run.wait(timeout=60), *run.communicate()) == (1, "", f"zarn: {message}\n")
+            shown = [open(os.path.join(boxes, n)).read().splitlines()[-1] for n in os.listdir(boxes)]
+            assert shown == ([f"--text=ZARN cannot start: {message}"] if desktop else []), shown
+            for n in os.listdir(boxes):
+                os.remove(os.path.join(boxes, n))
     assert tree(home) == [] and tree(xdg) == ["zarn"]
 
 
@@ -209,8 +222,9 @@ def test_debian_package_holds_the_game_and_needs_allegro():
     assert proc.stdout.split() == [deb], proc.stdout
     files = {l.split()[-1].lstrip(".") for l in subprocess.run(
         ["dpkg-deb", "-c", deb], capture_output=True, text=True, check=True).stdout.splitlines()}
+    # Debian keeps the command among the games.
     for path in INSTALLED:
-        assert "/usr/" + path in files, path
+        assert "/usr/" + path.replace("bin/", "games/") in files, path
     assert not [f for f in files if "trace" in f or "packtool" in f or "test" in f], files
     info = subprocess.run(["dpkg-deb", "-I", deb], capture_output=True, text=True, check=True).stdout
     fields = dict(l.strip().split(": ", 1) for l in info.splitlines() if l.startswith(" ") and ": " in l)
@@ -218,9 +232,12 @@ def test_debian_package_holds_the_game_and_needs_allegro():
     assert "liballegro4.4 (>=" in fields["Depends"], fields
     # The packaged launcher points at where the package puts the game, not at
     # the folder the package was staged in.
-    launcher = subprocess.run(f"dpkg-deb --fsys-tarfile {deb} | tar -xO ./usr/bin/zarn", shell=True,
+    launcher = subprocess.run(f"dpkg-deb --fsys-tarfile {deb} | tar -xO ./usr/games/zarn", shell=True,
                               capture_output=True, text=True, check=True).stdout
     assert "game='/usr/libexec/zarn/zarn'" in launcher and "pack='/usr/share/zarn/zarn.dat'" in launcher
+    # Debian's own checks find nothing to warn of.
+    lint = subprocess.run(["lintian", "--fail-on", "error,warning", deb], capture_output=True, text=True)
+    assert lint.returncode == 0, lint.stdout + lint.stderr
     shutil.rmtree(out)
 
 

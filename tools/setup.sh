@@ -27,7 +27,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 game_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev libxrandr-dev)
 build_packages=(libgtest-dev libbenchmark-dev python3)
 window_packages=(xvfb xdotool imagemagick x11-utils x11-xserver-utils)
-check_packages=(sox clang-format desktop-file-utils appstream dpkg-dev groff-base valgrind)
+check_packages=(sox clang-format desktop-file-utils appstream dpkg-dev groff-base lintian valgrind)
 packages=("${game_packages[@]}" "${build_packages[@]}" "${window_packages[@]}" "${check_packages[@]}")
 case ${1:-} in
 --packages | --game) packages=("${game_packages[@]}") ;;

@@ -7,6 +7,7 @@ import contextlib
 import ctypes
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -16,15 +17,14 @@ from replay import BUILD
 ARTEFACTS = os.path.join(BUILD, "artefacts", "session")
 
 
-def start_game(folder, env):
+def start_game(folder, env, **how):
     """The game as the README's play path starts it: the build tree's
     launcher, with the player's data directory being `folder`, which holds
     the high-score file (the launcher links the pack in)."""
     data_home = tempfile.mkdtemp(prefix="zarn-data-home-")
     os.symlink(folder, os.path.join(data_home, "zarn"))
     return subprocess.Popen([os.path.join(BUILD, "packaging", "zarn")], cwd="/",
-                            env=dict(env, XDG_DATA_HOME=data_home),
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                            env=dict(env, XDG_DATA_HOME=data_home), **how)
 
 
 @contextlib.contextmanager
@@ -103,15 +103,25 @@ class Face:
 class Window(Face):
     """The game's window: keys into it, its picture out of it."""
 
-    def __init__(self, env, folder, run, preload=None, full=False, command=None):
+    def __init__(self, env, folder, run, preload=None, full=False, command=None, dead_pipe=False, ignored=()):
         """The game started in folder by start_game, or by command there;
-        its screenshots are kept in ARTEFACTS/run."""
+        its screenshots are kept in ARTEFACTS/run. With dead_pipe its output
+        goes to a pipe whose reader has gone; the signals in ignored are
+        ignored from its start, as a script's `zarn &` has QUIT and INT."""
         self.env, self.folder, self.run, self.kept = env, folder, run, 0
         self.others = self.windows()  # other games' windows, or Wine's
         env = dict(env, LD_PRELOAD=preload) if preload else env
+        how = dict(stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                   preexec_fn=lambda: [signal.signal(s, signal.SIG_IGN) for s in ignored])
+        if dead_pipe:
+            reader, how["stdout"] = os.pipe()
+            os.close(reader)
+            how["stderr"] = how["stdout"]
         self.started_ns = time.monotonic_ns()  # the program's start, for the benchmark
-        self.proc = (subprocess.Popen(command, cwd=folder, env=env, stdout=subprocess.PIPE,
-                                      stderr=subprocess.PIPE) if command else start_game(folder, env))
+        self.proc = (subprocess.Popen(command, cwd=folder, env=env, **how) if command
+                     else start_game(folder, env, **how))
+        if dead_pipe:
+            os.close(how["stdout"])
         self.find(full)
         self.dir = os.path.join(ARTEFACTS, run)
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -185,5 +195,5 @@ class Window(Face):
 
     def finish(self, timeout=30):
         code = self.proc.wait(timeout=timeout)
-        err = self.proc.stderr.read().decode(errors="replace")
+        err = self.proc.stderr.read().decode(errors="replace") if self.proc.stderr else ""
         return code, err

@@ -60,11 +60,14 @@ void run_tick() {
   draw_status();
 }
 
+int kept_hiscore() {
+  return score > hiscore && game_over == 1 ? top_score : hiscore;
+}
+
 namespace {
 
 void end_game() {
-  if (score > hiscore && game_over == 1)
-    hiscore = top_score;
+  hiscore = kept_hiscore();
   sfx_stop(snd_music);
   sfx_stop(snd_bonus_music);
   sfx_stop(snd_start);

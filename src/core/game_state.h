@@ -147,6 +147,9 @@ void tick_handler();
 // One tick's work: the playfield, the phase's steps and the status line.
 void run_tick();
 void run_game();
+// The best score the game keeps if it ends now: a game over raises it to the
+// Top its status line shows, even before the box is dismissed.
+int kept_hiscore();
 void apply_level_params();
 int lane_in_use(int lane);
 void spawn_barrel();

@@ -9,6 +9,7 @@
 #include "startup/pack.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -19,12 +20,24 @@ void show_error(const char *format, const char *detail) {
 }
 
 // A run that ends other than through QUIT writes the file only when it
-// raised the best score. Here the display has gone: what was lost goes to
-// the terminal.
+// raised the best score. Here the display has gone, or the page is hidden or
+// closed, possibly while the game over's box still shows the score just won:
+// it keeps what the screen shows, as the close button would, and what was
+// lost goes to the terminal.
 void save_if_raised() {
   char why[HISCORE_WHY_SIZE];
-  if (save_hiscore_if_raised(hiscore, why, sizeof why) != 0)
+  if (save_hiscore_if_raised(kept_hiscore(), why, sizeof why) != 0)
     fprintf(stderr, "zarn: %s", why);
+}
+
+// The library's pack loader, when memory runs out halfway, frees what it
+// loaded twice and aborts (or hangs in its own abort handler): the room it
+// needs is looked for first. The pack takes 1.2 MB once loaded. (Kept in a
+// volatile, the request cannot be folded away with its free.)
+bool room_for_the_pack() {
+  void *volatile room = malloc(4 << 20);
+  free(room);
+  return room != nullptr;
 }
 
 void shut_down() {
@@ -61,6 +74,13 @@ int game_main(int argc, char **argv) {
   set_color_depth(8);
   set_color_conversion(COLORCONV_NONE);
   packfile_password(ZARN_PACK_PASSWORD);
+  if (!room_for_the_pack()) {
+    const char *line = "cannot start: too little memory to load zarn.dat\n";
+    fprintf(stderr, "zarn: %s", line);
+    platform_message(line);
+    shut_down();
+    return 1;
+  }
   pack = load_pack("zarn.dat", why, sizeof why);
   if (pack == nullptr) {
     show_error("Error loading zarn.dat \n%s\n", why);
@@ -111,5 +131,7 @@ int game_main(int argc, char **argv) {
   shut_down();
   if (code != 0)
     fprintf(stderr, "zarn: ended by signal %d\n", code - 128);
-  return code;
+  // Losing what the player won is no success, though the player asked for
+  // the end.
+  return code == 0 && saved != 0 ? 1 : code;
 }

@@ -26,6 +26,12 @@ struct SharedTable {
 // centred. 0 on success.
 int start_showing(int scale);
 
+// display.cpp: full screen fitted again when its monitor changed (the
+// screen resized, a monitor set up anew), as a new mode of the same role;
+// called on the main thread between passes. 0, or -1 when no mode could be
+// set again, and nothing shows the game.
+int refit_full_screen();
+
 // system.cpp: the close button's request, set on the library's own thread.
 void request_close();
 
@@ -43,8 +49,8 @@ void x11_check_window();
 // that mode shows nothing, and set again it uses none.
 bool x11_shared_memory_refused();
 // The monitor the game is on: the one holding the middle of its window once
-// a mode shows it, else the one under the pointer. False without RandR 1.5,
-// where the whole screen is the one monitor.
+// a mode shows it, else the one under the pointer. False where RandR 1.5
+// lists none, and `out` is then the whole screen as it is now.
 bool x11_monitor(bool window_shown, Area *out);
 // Before a window of w x h is shown: centred on the monitor.
 void x11_place_window(Area monitor, int w, int h);

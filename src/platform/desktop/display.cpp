@@ -72,6 +72,10 @@ int scale_for(bool window, Area m) {
   return MAX(k, 1);
 }
 
+// What the last mode was set for: its role, and the monitor it fits.
+GfxRole shown_role;
+Area fitted;
+
 int set_mode(const ModeTry &m) {
   set_color_depth(m.depth);
   int failed = set_gfx_mode(m.driver, m.w, m.h, 0, 0);
@@ -113,7 +117,25 @@ int platform_set_gfx_mode(GfxRole role) {
       continue;
     set_window_title("ZARN");
     set_close_button_callback(request_close);
+    shown_role = role;
+    fitted = monitor;
     return 0;
   }
   return -1;
+}
+
+int refit_full_screen() {
+  if (gfx_driver == nullptr || is_window(shown_role))
+    return 0;
+  Area now = game_monitor();
+  if (now.x == fitted.x && now.y == fitted.y && now.w == fitted.w &&
+      now.h == fitted.h)
+    return 0;
+  // A new mode starts from the library's default colours.
+  PALETTE colours;
+  get_palette(colours);
+  if (platform_set_gfx_mode(shown_role) != 0)
+    return -1;
+  set_palette(colours);
+  return 0;
 }

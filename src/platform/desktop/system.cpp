@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <initializer_list>
 
@@ -61,18 +62,43 @@ void on_signal(int n) {
   }
 }
 
+#ifdef ALLEGRO_UNIX
+// The signals that end the program, and those the library's start takes
+// over to shut itself down inside the handler.
+const int end_signals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+const int fault_signals[] = {SIGABRT, SIGFPE, SIGILL, SIGSEGV};
+struct sigaction inherited[NSIG];
+
+void note_inherited_signals() {
+  for (int s : end_signals)
+    sigaction(s, nullptr, &inherited[s]);
+  for (int s : fault_signals)
+    sigaction(s, nullptr, &inherited[s]);
+}
+
+bool inherited_ignored(int s) { return inherited[s].sa_handler == SIG_IGN; }
+#endif
+
 void catch_end_signals() {
 #ifdef ALLEGRO_UNIX
+  // A fault, or an abort in the library's own allocator (low memory makes
+  // its pack loader free twice), ends the program at once as it would have:
+  // the library's handler shuts the library down inside the handler, where
+  // the allocator's lock it then waits for may be held, and hangs.
+  for (int s : fault_signals)
+    sigaction(s, &inherited[s], nullptr);
   // On the thread that takes one, the end signals wait for each other's
-  // handler; interrupted calls go on, as signal() had them do.
+  // handler; interrupted calls go on, as signal() had them do. A signal the
+  // program was started with ignored (a script's `zarn &`, nohup) stays
+  // ignored: whoever started it said that signal is not for the game.
   struct sigaction action = {};
   action.sa_handler = on_signal;
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  for (int s : {SIGTERM, SIGINT, SIGHUP})
+  for (int s : end_signals)
     sigaddset(&action.sa_mask, s);
-  for (int s : {SIGTERM, SIGINT, SIGHUP})
-    sigaction(s, &action, nullptr);
+  for (int s : end_signals)
+    sigaction(s, inherited_ignored(s) ? &inherited[s] : &action, nullptr);
 #else
   signal(SIGTERM, on_signal);
   signal(SIGINT, on_signal);
@@ -102,6 +128,13 @@ void platform_on_display_lost(void (*)()) {}
 #endif
 
 int platform_install_system(char *why, int why_size) {
+#ifdef ALLEGRO_UNIX
+  // Output to a pipe whose reader has gone (`zarn 2>&1 | head -c0`) is
+  // lost, and must not end the game before it saves, nor change its exit
+  // value.
+  signal(SIGPIPE, SIG_IGN);
+  note_inherited_signals();
+#endif
   start_system();
 #ifdef ALLEGRO_WITH_XWINDOWS
   // The keyboard driver opens an input method, and Xlib's reads the locale's
@@ -110,8 +143,11 @@ int platform_install_system(char *why, int why_size) {
   // reads keys, never text.
   setenv("XCOMPOSEFILE", "/dev/null", 1);
 #endif
+  errno = 0;
   if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) == 0) {
-    // In place of the library's own handlers, which end the program at once.
+    // In place of the library's own handlers, which shut the library down
+    // under the game's feet and, for a signal that was ignored, leave it
+    // waiting for a tick for ever.
     catch_end_signals();
 #ifdef ALLEGRO_WITH_XWINDOWS
     watch_x_errors();
@@ -119,10 +155,15 @@ int platform_install_system(char *why, int why_size) {
     return 0;
   }
 #ifdef ALLEGRO_UNIX
-  snprintf(why, static_cast<size_t>(why_size),
-           "no display could be opened (is DISPLAY set to a running X "
-           "server?)%s%s",
-           allegro_error[0] ? ": " : "", allegro_error);
+  // The library's thread is started before the display is opened.
+  if (errno == ENOMEM || errno == EAGAIN)
+    snprintf(why, static_cast<size_t>(why_size),
+             "the library's system could not be started: %s", strerror(errno));
+  else
+    snprintf(why, static_cast<size_t>(why_size),
+             "no display could be opened (is DISPLAY set to a running X "
+             "server?)%s%s",
+             allegro_error[0] ? ": " : "", allegro_error);
 #else
   snprintf(why, static_cast<size_t>(why_size),
            "the system driver could not be installed%s%s",
@@ -132,8 +173,23 @@ int platform_install_system(char *why, int why_size) {
 }
 
 void platform_install_keyboard_and_timer() {
-  install_keyboard();
-  install_timer();
+  // Each starts a thread of its own or takes the display's input: where the
+  // system refuses (too little memory for a thread's stack), the game would
+  // wait for a key or a tick that never comes.
+  const char *failed = install_keyboard() != 0 ? "the keyboard"
+                       : install_timer() != 0  ? "the timer"
+                                               : nullptr;
+  if (failed == nullptr)
+    return;
+  char text[256];
+  snprintf(text, sizeof text,
+           "cannot start: %s could not be installed (is the system short of "
+           "memory?)\n",
+           failed);
+  fprintf(stderr, "zarn: %s", text);
+  platform_message(text);
+  allegro_exit();
+  std::exit(1);
 }
 
 #ifdef ALLEGRO_WINDOWS

@@ -135,6 +135,9 @@ void x11_check_window() {
   XLOCK();
   XGetWindowAttributes(_xwin.display, _xwin.window, &a);
   XUNLOCK();
+  if (refit_full_screen() != 0)
+    end_game("the screen changed and the game cannot be shown on it; the "
+             "game ends");
 }
 
 bool x11_shared_memory_refused() { return shm_refused_news.exchange(false); }
@@ -142,8 +145,17 @@ bool x11_shared_memory_refused() { return shm_refused_news.exchange(false); }
 bool x11_monitor(bool window_shown, Area *out) {
   Display *d = _xwin.display;
   XLOCK();
-  // Monitors came with RandR 1.5; before it, the whole screen is one. The
-  // display is the one the program opened at its start, so it is asked once.
+  // The whole screen as the server has it now (Xlib's own figure is the one
+  // from the connection's start, and a screen may be resized since): the
+  // one monitor without RandR 1.5, or where none is listed.
+  Window root;
+  int rx, ry;
+  unsigned rw, rh, border, depth;
+  if (XGetGeometry(d, DefaultRootWindow(d), &root, &rx, &ry, &rw, &rh, &border,
+                   &depth))
+    *out = {0, 0, static_cast<int>(rw), static_cast<int>(rh)};
+  // Monitors came with RandR 1.5. The display is the one the program opened
+  // at its start, so it is asked once.
   static const bool has_monitors = randr_version(d) >= 105;
   if (!has_monitors) {
     XUNLOCK();
