@@ -8,13 +8,15 @@
 # Linux game first if its zarn.dat is missing, fetches Allegro 4.4.3.1's
 # upstream source once (tools/allegro_source.sh), patches it, cross-builds
 # it as a static library, and builds zarn.exe against it. The download and
-# the library are kept in build-win/allegro/, so later runs only build the
-# game again; they are made anew when the patches or the toolchain change.
+# the library are the same for every checkout, and building them takes
+# minutes, so they are kept outside the tree, in ZARN_CACHE (by default
+# ~/.cache/zarn/allegro-win64): later runs, and fresh clones, only build the
+# game; they are made anew when the patches or the toolchain change.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 win=$top/packaging/windows
 out=$top/build-win
-cache=$out/allegro
+cache=${ZARN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zarn}/allegro-win64
 
 allegro_options=(-DSHARED=off -DWANT_ALLEGROGL=off -DWANT_LOADPNG=off -DWANT_LOGG=off
                  -DWANT_JPGALLEG=off -DWANT_EXAMPLES=off -DWANT_TOOLS=off -DWANT_TESTS=off
