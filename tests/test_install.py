@@ -19,7 +19,7 @@ BUILDS = ("release",)
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 APP = "org.example.zarn"
-SIZES = (16, 32, 48, 64, 128, 256)
+SIZES = (16, 32, 48, 64, 128, 192, 256, 512)
 # Every file an installation holds, under its prefix.
 INSTALLED = ["bin/zarn", "libexec/zarn/zarn", "share/zarn/zarn.dat", "share/man/man6/zarn.6.gz",
              "share/doc/zarn/copyright",

@@ -10,12 +10,14 @@ import subprocess
 import tempfile
 import zipfile
 
-from webpage import SCORE_KEY, STORED, Page, built
+from webpage import SCORE_KEY, STORED, STRICT_POLICY, Page, built, served
 from xwindow import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start, play_a_handover_and_back,
                      prompt_shown, shows_text, traced)
 from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch
 
 BUILDS = ("web",)
+ZIP_FILES = ["index.html", "zarn.js", "zarn.wasm", "start.js", "sound.js", "page.css", "sw.js",
+             "manifest.webmanifest", "icon-192.png", "icon-512.png", "README.txt"]
 
 
 def recorded_game(ticks, seed):
@@ -120,28 +122,39 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         page.kill()
 
 
-def test_web_zip_from_a_server_scores_across_pages_and_a_damaged_pack_said():
+def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores():
     folder = tempfile.mkdtemp(prefix="zarn-web-host-")
     with zipfile.ZipFile(built()[0]) as z:
-        assert sorted(z.namelist()) == ["README.txt", "index.html"]
+        assert sorted(z.namelist()) == sorted(ZIP_FILES)
         z.extractall(folder)
-    assert open(os.path.join(folder, "index.html"), "rb").read() == open(built()[2], "rb").read()
-    server = subprocess.Popen(["python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1"],
-                              cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    try:
-        port = server.stdout.readline().split(" port ")[1].split()[0]
-        url = f"http://127.0.0.1:{port}/index.html"
+    title = traced(tuple(TO_TITLE))["title"]
+    with served(folder, [("Content-Security-Policy", STRICT_POLICY)]) as (home, stop):
+        url = home + "index.html"
+        # A damaged pack: its message box's text in the page, then the end.
+        page = Page(url, "web_no_pack", tempfile.mkdtemp(prefix="zarn-profile-"),
+                    pre_run="FS.writeFile('/zarn.dat', new Uint8Array(10))")
+        try:
+            page.wait_eval("[message.hidden, ended.hidden]", [False, False], 20)
+            page.keep("message", picture=False)
+            said = page.do(eval="[message.hidden, message.textContent, ended.hidden]")
+            assert said == [False, "Error loading zarn.dat \nwrong password or damaged file\n", False], said
+        finally:
+            page.kill()
         page = Page(url, "web_host", tempfile.mkdtemp(prefix="zarn-profile-"))
         try:
             page.start(b"\xff" * 4)  # -1, which any game over raises
             page.wait_for(prompt_shown, what="the mode prompt")
             page.press("2")
-            title = traced(tuple(TO_TITLE))["title"]
             page.wait_for(lambda img: img == title, what="the title")
-            assert page.keep("title") == title
+            assert page.keep("title") == title and page.do(eval="nostart.hidden") is True
             for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:  # a game at level 16
                 page.press(name, hold=0.05, settle=0.05)
             page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 40, "the game over")
+            sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
+            assert sound[0] == ["running"] and sound[1] > 20, sound
+            # Chromium would install it, and its service worker has kept its files.
+            assert page.do(eval="navigator.serviceWorker.ready.then((r) => !!r.active)") is True
+            assert page.do(installability=True) == []
             page.press("x")
             page.wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
             # Another page of the game keeps a better score meanwhile; this
@@ -153,21 +166,20 @@ def test_web_zip_from_a_server_scores_across_pages_and_a_damaged_pack_said():
             # The closed page's write reaches the other page's storage a
             # moment later, not by the time the close returns.
             assert (kept := page.wait_eval(STORED, SAVED.hex())) == SAVED.hex(), kept
+            # Once visited, it plays with its host gone.
+            stop()
+            page.do(reload=True)
+            page.wait_for(prompt_shown, what="the mode prompt offline")
+            page.press("2")
+            page.wait_for(lambda img: img == title, what="the title offline")
+            page.keep("offline")
             assert page.faults == [], page.faults
         finally:
             page.kill()
-        # A damaged pack: its message box's text in the page, then the end.
-        page = Page(url, "web_no_pack", tempfile.mkdtemp(prefix="zarn-profile-"),
-                    pre_run="FS.writeFile('/zarn.dat', new Uint8Array(10))")
-        try:
-            page.wait_eval("[message.hidden, ended.hidden]", [False, False], 20)
-            page.keep("message", picture=False)
-            said = page.do(eval="[message.hidden, message.textContent, ended.hidden]")
-            assert said == [False, "Error loading zarn.dat \nwrong password or damaged file\n", False], said
-        finally:
-            page.kill()
-    finally:
-        server.kill()
+
+
+# Whether the line that the page cannot start shows, and its reason.
+NOSTART = "[!!nostart.offsetParent, nostart.textContent.split('ZARN could not start: ')[1]]"
 
 
 # Storage that takes nothing more once the test says so, as a full one.
@@ -175,7 +187,7 @@ FULL = ("const set = Storage.prototype.setItem; Storage.prototype.setItem = func
         " if (window.full) throw new DOMException('full', 'QuotaExceededError'); set.call(this, k, v); }")
 
 
-def test_web_storage_damaged_or_full_as_a_file_would_be():
+def test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_start_says_so():
     page_url = "file://" + built()[2]
     game = traced((". 2", ". ENTER", "T", "T @game"))["game"]
     title = traced(tuple(TO_TITLE))["title"]
@@ -215,5 +227,19 @@ def test_web_storage_damaged_or_full_as_a_file_would_be():
         page.press("x", settle=1.0)
         page.wait_for(prompt_shown, what="the prompt again")
         assert not [f for f in page.faults if not f.startswith(("error: ", "warning: "))], page.faults
+        # A page cut short, or a browser without WebAssembly, says why it
+        # does not play.
+        whole, folder = open(built()[2], "rb").read(), tempfile.mkdtemp(prefix="zarn-cut-")
+        for part in (50, 90):
+            with open(os.path.join(folder, f"cut{part}.html"), "wb") as f:
+                f.write(whole[:len(whole) * part // 100])
+            page.do(goto=f"file://{folder}/cut{part}.html")
+            page.keep(f"cut{part}", picture=False)
+            assert page.do(eval=NOSTART) == [True, "the page did not load whole,\nor its script could not run."]
+        page.do(initScript="delete window.WebAssembly")
+        page.do(goto=page_url)
+        page.keep("no_webassembly", picture=False)
+        assert page.wait_eval(NOSTART, [True, "this browser has no WebAssembly."], 5) == \
+            [True, "this browser has no WebAssembly."]
     finally:
         page.kill()

@@ -4,12 +4,15 @@ window (window.Face): keys in, its picture out and kept. Driven through
 web/browser.js and playwright-core, which is installed at the version
 web/package-lock.json pins into build-web/node. tools/web.sh builds the
 page."""
+import contextlib
 import fcntl
 import functools
+import http.server
 import json
 import os
 import shutil
 import subprocess
+import threading
 import time
 
 from replay import built_by
@@ -85,6 +88,44 @@ class Page(Face):
         """The page opened again with a best score kept from before."""
         self.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {kept.hex()!r})")
         self.do(reload=True)
+
+
+# What a careful host sends: no inline script or style, no eval, no data:
+# addresses; WebAssembly compiled from the page's own files only.
+STRICT_POLICY = "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'"
+
+
+@contextlib.contextmanager
+def served(folder, headers=()):
+    """A folder served over http on 127.0.0.1 as a static host serves it,
+    with these headers on every answer, for as long as the block runs (or
+    until its stop() is called); yields (the folder's address, stop)."""
+    class Host(http.server.SimpleHTTPRequestHandler):
+        extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
+                              **{".wasm": "application/wasm", ".webmanifest": "application/manifest+json"})
+
+        def __init__(self, *args, **kw):
+            super().__init__(*args, directory=folder, **kw)
+
+        def end_headers(self):
+            for name, value in headers:
+                self.send_header(name, value)
+            super().end_headers()
+
+        def log_message(self, *args):
+            pass
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Host)
+    thread = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
+    thread.start()
+
+    def stop():
+        if thread.is_alive():
+            server.shutdown()
+            server.server_close()
+    try:
+        yield f"http://127.0.0.1:{server.server_address[1]}/", stop
+    finally:
+        stop()
 
 
 @functools.lru_cache(None)

@@ -70,24 +70,6 @@ var Page = (function () {
   var AudioType = window.AudioContext || window.webkitAudioContext;
   var audio = null, out = null, made = 0, rate = 0, LEAD = 0.08;
 
-  // Takes the queued blocks into the two channels; silence where none waits.
-  function drain(queue, left, right) {
-    var i = 0;
-    while (i < left.length && queue.blocks.length) {
-      var block = queue.blocks[0], n = Math.min(left.length - i, block[0].length - queue.at);
-      left.set(block[0].subarray(queue.at, queue.at + n), i);
-      right.set(block[1].subarray(queue.at, queue.at + n), i);
-      i += n;
-      queue.at += n;
-      if (queue.at === block[0].length) {
-        queue.blocks.shift();
-        queue.at = 0;
-      }
-    }
-    left.fill(0, i);
-    right.fill(0, i);
-  }
-
   // A browser lets a page sound only after a key or a click.
   function startSound() {
     if (audio) {
@@ -97,14 +79,13 @@ var Page = (function () {
     if (!rate) return;
     audio = new AudioType({ sampleRate: rate });
     if (audio.audioWorklet) {
-      var code = 'var drain = ' + drain + ';\n' +
-        'registerProcessor("zarn-sound", class extends AudioWorkletProcessor {\n' +
-        '  constructor() { super(); this.queue = { blocks: [], at: 0 };\n' +
-        '    this.port.onmessage = (e) => this.queue.blocks.push(e.data); }\n' +
-        '  process(inputs, outputs) { drain(this.queue, outputs[0][0], outputs[0][1]); return true; }\n' +
-        '});\n';
-      // A page from disk has no origin of its own to make a blob: of.
-      audio.audioWorklet.addModule('data:text/javascript,' + encodeURIComponent(code)).then(function () {
+      // The worklet is sound.js: beside the page in the zip, where a strict
+      // Content-Security-Policy refuses a data: address, and in zarn.html a
+      // copy of its text, since a page from disk has no origin for a file
+      // or a blob: of its own.
+      var worklet = typeof zarnWorklet === 'string'
+        ? 'data:text/javascript,' + encodeURIComponent(zarnWorklet) : 'sound.js';
+      audio.audioWorklet.addModule(worklet).then(function () {
         var node = new AudioWorkletNode(audio, 'zarn-sound', { outputChannelCount: [2] });
         node.connect(audio.destination);
         out = function (block) { node.port.postMessage(block, [block[0].buffer, block[1].buffer]); };
@@ -113,7 +94,7 @@ var Page = (function () {
       // Where worklets are not offered (a page served without https).
       var queue = { blocks: [], at: 0 }, node = audio.createScriptProcessor(2048, 0, 2);
       node.onaudioprocess = function (e) {
-        drain(queue, e.outputBuffer.getChannelData(0), e.outputBuffer.getChannelData(1));
+        soundDrain(queue, e.outputBuffer.getChannelData(0), e.outputBuffer.getChannelData(1));
       };
       node.connect(audio.destination);
       out = function (block) { queue.blocks.push(block); };
@@ -136,6 +117,7 @@ var Page = (function () {
   return {
     // Before the program starts: the pack in its folder.
     prepare: function () {
+      document.getElementById('nostart').hidden = true; // the program runs
       canvas = document.getElementById('screen');
       context = canvas.getContext('2d', { alpha: false });
       board = document.getElementById('message');

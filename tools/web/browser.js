@@ -6,8 +6,12 @@
 // {"tab": URL} (another page, which the next commands are for), {"front": N}
 // (the commands go to the Nth page), {"down": KEY}, {"up": KEY},
 // {"shot": PNG}, {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
-// (the page is closed; the commands go to the first one left). Every answer carries what went wrong in the pages so far:
-// errors, failed requests and requests that left the page's own file.
+// (the page is closed; the commands go to the first one left), {"goto": URL},
+// {"initScript": JS} (run first in every page loaded from then on),
+// {"installability": true} (Chromium's reasons the page cannot be installed).
+// Every answer carries what went wrong in the pages so far: errors, failed
+// requests, requests that left the page's own file, and what a
+// Content-Security-Policy refused.
 const { chromium } = require('playwright-core');
 const readline = require('readline');
 
@@ -32,6 +36,9 @@ const WATCH_SOUND = () => {
   };
 };
 
+const WATCH_POLICY = () => addEventListener('securitypolicyviolation', (e) =>
+  console.error(`refused by the page's policy: ${e.violatedDirective} ${e.blockedURI}`));
+
 let context, page, home; // home: where the page came from
 const faults = [];
 
@@ -53,7 +60,9 @@ async function run(c) {
       viewport: { width: c.width, height: c.height },
     });
     await context.addInitScript(WATCH_SOUND);
-    await context.addInitScript((code) => { window.Module = { preRun: [new Function(code)] }; }, c.preRun || '');
+    await context.addInitScript(WATCH_POLICY);
+    // As the page's own text, which a Content-Security-Policy lets run where it refuses new Function.
+    await context.addInitScript({ content: `window.Module = { preRun: [function () { ${c.preRun || ''} }] };` });
     page = watch(context.pages()[0] || await context.newPage());
     await page.goto(c.open);
   } else if (c.tab) {
@@ -65,6 +74,12 @@ async function run(c) {
   else if (c.shot) await page.screenshot({ path: c.shot });
   else if (c.eval) return await page.evaluate(c.eval);
   else if (c.reload) await page.reload();
+  else if (c.goto) await page.goto(c.goto);
+  else if (c.initScript) await context.addInitScript({ content: c.initScript });
+  else if (c.installability) {
+    const cdp = await context.newCDPSession(page);
+    return (await cdp.send('Page.getInstallabilityErrors')).installabilityErrors;
+  }
   else if (c.closeTab) {
     await page.close();
     page = context.pages()[0];
