@@ -8,12 +8,13 @@ import os
 import random
 import subprocess
 import tempfile
+import time
 import zipfile
 
 from webpage import SCORE_KEY, STORED, STRICT_POLICY, Page, built, served
-from xwindow import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, check_game_start, play_a_handover_and_back,
-                     prompt_shown, shows_text, traced)
-from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch
+from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, as_screen, check_game_start,
+                     play_a_handover_and_back, prompt_shown, shows_text, traced)
+from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch, shot, trace
 
 BUILDS = ("web",)
 ZIP_FILES = ["index.html", "zarn.js", "zarn.wasm", "start.js", "sound.js", "page.css", "sw.js",
@@ -89,6 +90,11 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         # black around it.
         assert page.keep("title") == title and page.k == 3
         assert page.screen.count(0) - 9 * title.count(0) == len(page.screen) - 9 * len(title)
+        # A window smaller than the frame shrinks it, and cuts none of it.
+        page.do(size=[300, 200])
+        assert (box := wait_placed(page, "tiny", title, shrunk)) is True, box
+        page.do(size=[1280, 800])
+        page.wait_for(lambda img: img == title, what="the title again")
         play_a_handover_and_back(page, game, title)
         page.press("Down")
         page.press("Down")
@@ -120,6 +126,91 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         assert page.faults == [], page.faults
     finally:
         page.kill()
+
+
+def lit(rows):
+    """The box (left, top, right, bottom, right and bottom past it) round
+    what is not black in rows of RGB bytes; None where all is black."""
+    ys = [y for y, row in enumerate(rows) if row.strip(b"\0")]
+    if not ys:
+        return None
+    return (min(len(rows[y]) - len(rows[y].lstrip(b"\0")) for y in ys) // 3, ys[0],
+            max((len(rows[y].rstrip(b"\0")) + 2) // 3 for y in ys), ys[-1] + 1)
+
+
+def screenshot(page, name):
+    """The page's device pixels: (width, height, RGB rows)."""
+    path = os.path.join(page.dir, name + ".png")
+    page.do(shot=path)
+    ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True, check=True).stdout
+    w, h = (int(v) for v in ppm.split()[1:3])
+    screen = ppm[len(ppm) - 3 * w * h:]
+    return w, h, [screen[y * 3 * w:(y + 1) * 3 * w] for y in range(h)]
+
+
+def sharp(w, h, rows, frame):
+    """True where the screen shows frame (the game's 320x240 RGB bytes) as
+    k x k squares of device pixels, k the largest whole number that fits,
+    at the whole offset that centres it, black round it; else what it
+    found: k and the offset from where the picture lies, and the count of
+    device pixels that differ from the frame so enlarged and placed."""
+    box, want = lit(rows), lit([frame[y * 960:(y + 1) * 960] for y in range(240)])
+    if box is None:
+        return "nothing shown"
+    k = round((box[3] - box[1]) / (want[3] - want[1]))
+    x, y = box[0] - want[0] * k, box[1] - want[1] * k
+    if k < 1 or not (0 <= x <= w - 320 * k and 0 <= y <= h - 240 * k):
+        return f"k {k} at {x},{y} does not fit {w}x{h}"
+    black = b"\0" * 3 * w
+    enlarged = [black] * h
+    for r in range(240):
+        line = b"".join(frame[i:i + 3] * k for i in range(960 * r, 960 * (r + 1), 3))
+        enlarged[y + k * r:y + k * (r + 1)] = [black[:3 * x] + line + black[3 * (x + 320 * k):]] * k
+    differ = sum(a[i:i + 3] != b[i:i + 3] for a, b in zip(rows, enlarged) if a != b for i in range(0, 3 * w, 3))
+    fits = (k, x, y) == (min(w // 320, h // 240), (w - 320 * k) // 2, (h - 240 * k) // 2)
+    return differ == 0 and fits or f"k {k} at {x},{y} on {w}x{h}: {differ} device pixels differ"
+
+
+def shrunk(w, h, rows, frame):
+    """True where the screen, smaller than the frame, shows all of it shrunk
+    to fit and centred: what is lit where the frame's lit part lands then."""
+    s, box, want = min(w / 320, h / 240), lit(rows), lit([frame[y * 960:(y + 1) * 960] for y in range(240)])
+    x, y = (w - round(320 * s)) // 2, (h - round(240 * s)) // 2
+    near = [x + want[0] * s, y + want[1] * s, x + want[2] * s, y + want[3] * s]
+    return s < 1 and box is not None and all(abs(a - b) <= 1.5 for a, b in zip(box, near)) or (w, h, box, near)
+
+
+def wait_placed(page, name, frame, test=sharp, limit=10.0):
+    """True once the page's picture passes the test, else the last finding."""
+    end = time.time() + limit
+    while (found := test(*screenshot(page, name), frame)) is not True and time.time() < end:
+        time.sleep(0.05)
+    return found
+
+
+def test_web_every_game_pixel_a_whole_square_at_any_ratio_and_zoom():
+    # Browser zoom is taken as the pixel ratio it makes on a screen of ratio
+    # 1, with the window's CSS size divided by it.
+    sizes = {ratio: [(1280, 800)] for ratio in (1.25, 1.5, 1.75, 2, 2.625, 3)}
+    for zoom in (0.9, 1.1, 1.5, 1.75):
+        sizes.setdefault(zoom, []).append((round(1280 / zoom), round(800 / zoom)))
+    page_url = "file://" + built()[2]
+    title = traced(tuple(TO_TITLE))["title"]
+    prompt = as_screen(shot(trace([". @prompt", ". 2"], shots=True).folder, "prompt"), PROMPT_RGB)
+    found = {}
+    for ratio, windows in sizes.items():
+        page = Page(page_url, f"web_ratio_{ratio}", tempfile.mkdtemp(prefix="zarn-profile-"), windows[0], scale=ratio)
+        try:
+            for name, frame in (("prompt", prompt), ("title", title)):
+                if name == "title":
+                    page.press("2")
+                for w, h in windows:
+                    page.do(size=[w, h])
+                    found[ratio, w, h, name] = wait_placed(page, f"{name}_{w}x{h}", frame)
+            assert page.faults == [], page.faults
+        finally:
+            page.kill()
+    assert all(f is True for f in found.values()), found
 
 
 def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores():

@@ -12,14 +12,63 @@ var Page = (function () {
   // browser's names of the keys' places (the program names them: keyName).
   var scancodes = {};
 
-  // The largest whole number of screen pixels per game pixel that fits the
-  // window, or the screen in full screen. The canvas is the frame's size,
-  // which the program gives (clear).
+  // ---- the picture --------------------------------------------------------
+  // The program's frames go into a canvas of the frame's own size (frame),
+  // which is drawn into the page's canvas, and that one fills the window
+  // with a device pixel for each of its own. So every game pixel is k x k
+  // device pixels at a whole offset, whatever the pixel ratio or zoom: a
+  // canvas the frame's size, enlarged by CSS, lands on a size the browser
+  // rounds to its layout unit and at a fractional offset, and some columns
+  // come out a pixel wider than the rest, or blended.
+  var frame, frameContext;
+  var device = null; // the canvas's size in device pixels, as the browser tells it
+  var at = { x: 0, y: 0, w: 0, h: 0 }; // where the frame is drawn, in device pixels
+
+  // Where device-pixel-content-box is not offered the size is reckoned,
+  // which may be a pixel out at some ratios: the CSS still keeps it sharp.
+  function deviceSize() {
+    if (device) return device;
+    var ratio = window.devicePixelRatio || 1;
+    return [Math.round(canvas.clientWidth * ratio), Math.round(canvas.clientHeight * ratio)];
+  }
+
+  // The largest whole number of device pixels per game pixel that fits the
+  // window, or the screen in full screen, centred. Only a window smaller
+  // than the frame shrinks it, smoothly, so that nothing is cut off.
   function fit() {
-    var ratio = window.devicePixelRatio || 1, w = canvas.width, h = canvas.height;
-    var k = Math.max(1, Math.floor(Math.min(innerWidth * ratio / w, innerHeight * ratio / h)));
-    canvas.style.width = w * k / ratio + 'px';
-    canvas.style.height = h * k / ratio + 'px';
+    var size = deviceSize(), w = frame.width, h = frame.height;
+    var k = Math.min(size[0] / w, size[1] / h);
+    if (k >= 1) k = Math.floor(k);
+    at.w = Math.round(w * k);
+    at.h = Math.round(h * k);
+    at.x = Math.floor((size[0] - at.w) / 2);
+    at.y = Math.floor((size[1] - at.h) / 2);
+    // A new size empties the canvas and resets how it draws.
+    if (canvas.width !== size[0]) canvas.width = size[0];
+    if (canvas.height !== size[1]) canvas.height = size[1];
+    context.imageSmoothingEnabled = k < 1;
+    context.imageSmoothingQuality = 'high';
+    context.fillStyle = '#000';
+    context.fillRect(0, 0, canvas.width, canvas.height);
+    draw();
+  }
+
+  function draw() {
+    context.drawImage(frame, at.x, at.y, at.w, at.h);
+  }
+
+  function watchSize() {
+    if (!window.ResizeObserver) return;
+    var observer = new ResizeObserver(function (entries) {
+      var entry = entries[entries.length - 1], box = entry.devicePixelContentBoxSize;
+      device = box && box[0] ? [box[0].inlineSize, box[0].blockSize] : null;
+      fit();
+    });
+    try {
+      observer.observe(canvas, { box: 'device-pixel-content-box' });
+    } catch (e) {
+      observer.observe(canvas); // the box is not offered: reckoned
+    }
   }
 
   function say(text) {
@@ -120,9 +169,12 @@ var Page = (function () {
       document.getElementById('nostart').hidden = true; // the program runs
       canvas = document.getElementById('screen');
       context = canvas.getContext('2d', { alpha: false });
+      frame = document.createElement('canvas');
+      frameContext = frame.getContext('2d', { alpha: false });
       board = document.getElementById('message');
       note = document.getElementById('ended');
       fit();
+      watchSize();
       addEventListener('resize', fit);
       document.addEventListener('fullscreenchange', fullScreenChanged);
       addEventListener('keydown', function (e) { key(e, true); });
@@ -142,7 +194,7 @@ var Page = (function () {
       zarnPack = null;
     },
     keyName: function (name, code) { scancodes[name] = code; },
-    canShow: function () { return !!context; },
+    canShow: function () { return !!context && !!frameContext; },
     // The program mixes at this rate where the browser has Web Audio.
     offerSound: function (mixRate) {
       rate = AudioType ? mixRate : 0;
@@ -166,20 +218,19 @@ var Page = (function () {
       out([left, right]);
       made += frames;
     },
-    // A frame of the canvas's size, four bytes a pixel.
+    // A frame of the size clear was given, four bytes a pixel.
     show: function (pointer) {
-      var w = canvas.width, h = canvas.height;
-      context.putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pointer, w * h * 4), w, h), 0, 0);
+      var w = frame.width, h = frame.height;
+      frameContext.putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pointer, w * h * 4), w, h), 0, 0);
+      draw();
     },
-    // A mode set: the canvas made the frame's size, and black.
+    // A mode set: the frame that size, and black.
     clear: function (w, h) {
-      if (canvas.width !== w || canvas.height !== h) {
-        canvas.width = w;
-        canvas.height = h;
-        fit();
-      }
-      context.fillStyle = '#000';
-      context.fillRect(0, 0, w, h);
+      frame.width = w;
+      frame.height = h;
+      frameContext.fillStyle = '#000';
+      frameContext.fillRect(0, 0, w, h);
+      fit();
     },
     fullScreenAsked: function () { return fullScreenAsked; },
     // Whether the mode prompt is up, where 1 asks for full screen.

@@ -2,7 +2,9 @@
 // Headless Chromium for the suite's browser sessions (tests/test_web.py),
 // driven by one JSON command a line on standard input, each answered by one
 // JSON line: {"open": URL, "profile": DIR, "width": W, "height": H,
-// "preRun": JS} (run before the program starts, at every load),
+// "scale": S (device pixels per CSS pixel, 1 when not given), "preRun": JS}
+// (run before the program starts, at every load), {"size": [W, H]} (the
+// window's CSS size),
 // {"tab": URL} (another page, which the next commands are for), {"front": N}
 // (the commands go to the Nth page), {"down": KEY}, {"up": KEY},
 // {"shot": PNG}, {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
@@ -13,6 +15,7 @@
 // requests, requests that left the page's own file, and what a
 // Content-Security-Policy refused.
 const { chromium } = require('playwright-core');
+const fs = require('fs');
 const readline = require('readline');
 
 const FLAGS = ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
@@ -56,8 +59,12 @@ async function run(c) {
   if (c.open) {
     home = c.open.startsWith('file:') ? 'file://' : new URL(c.open).origin + '/';
     context = await chromium.launchPersistentContext(c.profile, {
-      executablePath: '/usr/bin/chromium', headless: true, args: FLAGS,
-      viewport: { width: c.width, height: c.height },
+      // The browser's own scale: an emulated one alone leaves the canvas's
+      // device-pixel-content-box in CSS pixels, and the picture is scaled
+      // again after it is drawn, as on no real screen.
+      executablePath: '/usr/bin/chromium', headless: true,
+      args: FLAGS.concat('--force-device-scale-factor=' + (c.scale || 1)),
+      viewport: { width: c.width, height: c.height }, deviceScaleFactor: c.scale || 1,
     });
     await context.addInitScript(WATCH_SOUND);
     await context.addInitScript(WATCH_POLICY);
@@ -69,9 +76,17 @@ async function run(c) {
     page = watch(await context.newPage());
     await page.goto(c.tab);
   } else if (c.front !== undefined) page = context.pages()[c.front];
+  else if (c.size) await page.setViewportSize({ width: c.size[0], height: c.size[1] });
   else if (c.down) await page.keyboard.down(c.down);
   else if (c.up) await page.keyboard.up(c.up);
-  else if (c.shot) await page.screenshot({ path: c.shot });
+  else if (c.shot) {
+    // All the window's device pixels: Playwright's own screenshot takes the
+    // CSS size times the ratio, rounded, and may leave a column out.
+    const cdp = await context.newCDPSession(page);
+    const shot = await cdp.send('Page.captureScreenshot', { format: 'png' });
+    await cdp.detach();
+    fs.writeFileSync(c.shot, Buffer.from(shot.data, 'base64'));
+  }
   else if (c.eval) return await page.evaluate(c.eval);
   else if (c.reload) await page.reload();
   else if (c.goto) await page.goto(c.goto);
