@@ -17,7 +17,10 @@ imports only the shared helpers of tests/ and tools/, never another file.
     run_tests.py --needs [-k WORD]     the builds the chosen tests need
 
 A file of tests names the builds it needs beyond build/ and build-asan/ in
-a BUILDS tuple: tsan, fuzz, release, web or windows."""
+a BUILDS tuple: tsan, fuzz, release, web or windows. A file whose tests
+must not run beside each other says ONE_AT_A_TIME = True: the page's tests
+each start a browser of many processes, and beside another one the page's
+on-screen player, which plays in real time, falls behind the game."""
 import argparse
 import inspect
 import json
@@ -62,11 +65,15 @@ def collect(word):
                 tests.append((full, fname, name, node))
                 needs |= builds | ({"web"} if node else set())
     tests.sort(key=lambda t: not (t[3] or t[1] in heavy))
+    # The tests of a file that runs one at a time are one job, in file order.
+    alone = {f for f in files() if re.search(r"^ONE_AT_A_TIME = True", open(os.path.join(HERE, f)).read(), re.M)}
+    groups = {f: [t for t in tests if t[1] == f and not t[3]] for f in alone}
+    tests = [t for t in tests if t[1] not in alone or t[3]] + [("group", f, g) for f, g in groups.items() if g]
     return tests, needs
 
 
 def job_name(job):
-    return job[2] if job[0] == "unit" else job[0]
+    return job[2] if job[0] == "unit" else job[1] if job[0] == "group" else job[0]
 
 
 def run_unit(build, label):
@@ -86,6 +93,8 @@ def run_one(job, loaded):
     """One job's results: (name, passed, why) each."""
     if job[0] == "unit":
         return run_unit(*job[1:])
+    if job[0] == "group":
+        return [r for one in job[2] for r in run_one(one, loaded)]
     full, fname, name, node = job
     if fname not in loaded:
         try:
@@ -184,6 +193,9 @@ def main():
         times[job_name(job)] = round(secs, 1)
         waiting.discard(job_name(job))
         results += out
+        if job[0] == "group":  # each test by name, the time the whole file's
+            for name, passed, _ in out:
+                print(f"{'ok  ' if passed else 'FAIL'} {name}", flush=True)
         print(f"{'ok  ' if all(r[1] for r in out) else 'FAIL'} {job_name(job)} ({secs:.1f}s)", flush=True)
     results += [(lost, False, "its worker ended before it did") for lost in sorted(waiting)]
     for w in workers:

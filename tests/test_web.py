@@ -17,6 +17,7 @@ from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, as_s
 from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch, shot, trace
 
 BUILDS = ("web",)
+ONE_AT_A_TIME = True
 ZIP_FILES = ["index.html", "zarn.js", "zarn.wasm", "start.js", "sound.js", "page.css", "sw.js",
              "manifest.webmanifest", "icon-192.png", "icon-512.png", "README.txt"]
 
