@@ -24,7 +24,7 @@ unsigned test_failing_modes = ~0u;
 void (*test_on_pass)() = nullptr;
 
 int platform_install_system(char *, int) { return 0; }
-void platform_install_keyboard_and_timer() {}
+int platform_install_keyboard_and_timer(char *, int) { return 0; }
 void platform_seed_random() {}
 void platform_install_tick(void (*)(), std::atomic<int> *) {}
 int platform_install_sound(const char *) { return -1; }
