@@ -12,7 +12,7 @@ import time
 
 from bench import cpu_share
 from xwindow import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, Window, check_game_start, play_a_handover_and_back,
-                     prompt_heading, prompt_shown, set_monitors, shows_text, traced, xserver)
+                     prompt_shown, set_monitors, shows_text, traced, xserver)
 from zarn_test import BUILD, scratch
 
 BUILDS = ("tsan",)  # the real program under ThreadSanitizer
@@ -144,7 +144,7 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
             os.utime(path, (1e9, 1e9))
             win = Window(env, folder, f"quit_{n}", command=[TSAN] if then is stall else None)
             try:
-                win.wait_for(prompt_heading)
+                win.wait_for(prompt_shown)
                 assert win.size == (320, 240), win.size
                 for k in keys:
                     win.press(k)
@@ -213,7 +213,7 @@ def test_session_full_screen_at_the_desktop_size():
         # every pass instead of the rows that changed, 6 % to 7 %.
         win = Window(env, folder, "full_screen")
         try:
-            win.wait_for(prompt_heading, what="the mode prompt")
+            win.wait_for(prompt_shown, what="the mode prompt")
             assert win.size == (960, 720)
             win.press("1", settle=1.0)
             win.find(full=True)
@@ -255,7 +255,7 @@ def test_session_monitors():
             subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2)], env=env, check=True)
             win = Window(env, scratch(), f"monitors_{name}")
             try:
-                win.wait_for(prompt_heading)
+                win.wait_for(prompt_shown)
                 assert win.size == size, win.size
                 win.press("1", settle=1.0)  # on the window's monitor
                 win.find(full=monitors[on])
