@@ -22,9 +22,10 @@ ZARN = os.path.join(BUILD, "zarn")
 
 class Pace(threading.Thread):
     """The rate a 50 Hz clock of this machine keeps meanwhile, by the game's
-    own rule: each tick due a period after the one before, and started again
-    from now when a wake-up comes more than a period late. A loaded machine
-    takes ticks from both alike, so the game's rate is held to this one's."""
+    own rule (src/platform/tick_clock.cpp): each tick due a period after the
+    one before, and started again from now when a wake-up comes more than
+    five periods late. A loaded machine takes ticks from both alike, so the
+    game's rate is held to this one's."""
 
     def __init__(self):
         super().__init__(daemon=True)
@@ -36,7 +37,7 @@ class Pace(threading.Thread):
         while self.running:
             time.sleep(max(0.0, due - time.monotonic()))
             now = time.monotonic()
-            due = (now if now - due > 0.02 else due) + 0.02
+            due = (now if now - due > 5 * 0.02 else due) + 0.02
             self.ticks += 1
 
     def rate(self):
