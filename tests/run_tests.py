@@ -1,26 +1,19 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""Runs every test of the project and ends with one summary line.
-
-Python tests are the functions named test_* in tests/test_*.py; each passes
-unless it raises. A test that takes `tool` is a replay run once with the
-native zarn-trace and once, as NAME[web], with the browser build's tool
-under node. The C++ unit tests are one GoogleTest program per build, counted
-test by test, and run for every run without -k and for -k unit.
-
-Tests run side by side in a few worker processes (-j, default 3; the slow
-ones first, by the times of the run before), each with its own Xvfb display
-numbers out of ZARN_DISPLAYS and its own temporary folder; a file of tests
-imports only the shared helpers of tests/ and tools/, never another file.
+"""Runs every test of the project, or those whose names hold WORD, and ends
+with one summary line. HACKING.md ("Adding a test", "The suite") says what a
+test is to it: a test_* function of tests/test_*.py, run once more under node
+as NAME[web] when it takes `tool`, in a file whose BUILDS names the builds it
+needs; the C++ unit tests, one GoogleTest program per build; the workers side
+by side, the slowest first, each with its own displays and temporary folder.
 
     run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD] [-j N]
     run_tests.py --needs [-k WORD]     the builds the chosen tests need
 
-A file of tests names the builds it needs beyond build/ and build-asan/ in
-a BUILDS tuple: tsan, fuzz, release, web or windows. A file whose tests
-must not run beside each other says ONE_AT_A_TIME = True: the page's tests
-each start a browser of many processes, and beside another one the page's
-on-screen player, which plays in real time, falls behind the game."""
+A file whose tests must not run beside each other says ONE_AT_A_TIME = True:
+the page's tests each start a browser of many processes, and beside another
+one the page's on-screen player, which plays in real time, falls behind the
+game."""
 import argparse
 import inspect
 import json

@@ -77,13 +77,10 @@ def number_at(img, x, y, digits=4):
     return value
 
 
-def prompt_heading(img):
-    return shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB)
-
-
 def prompt_shown(img):
     """The mode prompt whole: its heading and both choices."""
-    return (prompt_heading(img) and shows_text(img, 104, 112, "1 - Fullscreen", 1, PROMPT_RGB)
+    return (shows_text(img, 116, 96, "Choose Mode", 2, PROMPT_RGB)
+            and shows_text(img, 104, 112, "1 - Fullscreen", 1, PROMPT_RGB)
             and shows_text(img, 104, 120, "2 - Window", 1, PROMPT_RGB))
 
 

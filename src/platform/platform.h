@@ -33,7 +33,8 @@ enum LoopId { LOOP_PROMPT, LOOP_MENU, LOOP_GAME, LOOP_INSTRUCTIONS };
 
 // install_allegro; 0 on success. On failure the message says why.
 int platform_install_system(char *why, int why_size);
-void platform_install_keyboard_and_timer();
+// The keys and the timer; 0 on success, else -1 and the message says why.
+int platform_install_keyboard_and_timer(char *why, int why_size);
 void platform_seed_random();
 // The handler runs TICKS_PER_SECOND times a second and sets `pending`, which
 // the game loop clears when it takes the tick; the flag is the game's, lent

@@ -19,6 +19,14 @@ void show_error(const char *format, const char *detail) {
   platform_message(text);
 }
 
+// Said on the terminal and in a box. The terminal gets the text whole: a
+// box may not show every path (xmessage shows UTF-8 as Latin-1 and cuts
+// long lines).
+void tell(const char *text) {
+  fprintf(stderr, "zarn: %s", text);
+  platform_message(text);
+}
+
 // A run that ends other than through QUIT writes the file only when it
 // raised the best score. Here the display has gone, or the page is hidden or
 // closed, possibly while the game over's box still shows the score just won:
@@ -59,7 +67,13 @@ int game_main(int argc, char **argv) {
     fprintf(stderr, "zarn: cannot start: %s\n", why);
     return 1;
   }
-  platform_install_keyboard_and_timer();
+  if (platform_install_keyboard_and_timer(why, sizeof why) != 0) {
+    char line[sizeof why + 32];
+    snprintf(line, sizeof line, "cannot start: %s\n", why);
+    tell(line);
+    shut_down();
+    return 1;
+  }
   platform_seed_random();
   platform_install_tick(tick_handler, &tick_flag);
 
@@ -75,9 +89,7 @@ int game_main(int argc, char **argv) {
   set_color_conversion(COLORCONV_NONE);
   packfile_password(ZARN_PACK_PASSWORD);
   if (!room_for_the_pack()) {
-    const char *line = "cannot start: too little memory to load zarn.dat\n";
-    fprintf(stderr, "zarn: %s", line);
-    platform_message(line);
+    tell("cannot start: too little memory to load zarn.dat\n");
     shut_down();
     return 1;
   }
@@ -122,12 +134,8 @@ int game_main(int argc, char **argv) {
   char lost[HISCORE_WHY_SIZE];
   int saved = code == 0 ? save_hiscore(hiscore, lost, sizeof lost)
                         : save_hiscore_if_raised(hiscore, lost, sizeof lost);
-  if (saved != 0) {
-    // The terminal gets the text whole: a message box may not show every
-    // path (xmessage shows UTF-8 as Latin-1 and cuts long lines).
-    fprintf(stderr, "zarn: %s", lost);
-    platform_message(lost);
-  }
+  if (saved != 0)
+    tell(lost);
   shut_down();
   if (code != 0)
     fprintf(stderr, "zarn: ended by signal %d\n", code - 128);

@@ -1,47 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Start-up: the pack check on the fuzz target's damaged packs, and the
-// display-mode prompt's requests.
+// Start-up: the display-mode prompt's requests.
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <unistd.h>
 
 #include "core/game_state.h"
 #include "startup/display_mode.h"
-#include "startup/pack.h"
 #include "test_support.h"
-
-// The fuzz target's committed packs, stored as the game stores its pack. All
-// but the smallest are damaged in a way the library's loader would not
-// notice or would not survive, so the check must turn them away, saying why.
-TEST(Startup, PackCheckRefusesTheDamagedPacksOfTheFuzzCorpus) {
-  ASSERT_TRUE(test_load_game_pack());
-  char path[] = "/tmp/zarn-unit-pack-XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_NE(fd, -1);
-  close(fd);
-  for (const char *name :
-       {"smallest", "bitmap-of-no-bytes", "bitmap-short-of-its-pixels",
-        "font-glyph-past-its-object", "glyphs-of-no-size", "type-ffffffff",
-        "font-range-16-bits-deep", "stereo-sample-short-of-its-frames"}) {
-    std::ifstream in(std::string(ZARN_PACK_CORPUS "/") + name,
-                     std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    ASSERT_FALSE(bytes.empty()) << name;
-    ASSERT_TRUE(
-        test_put_pack(path, bytes.data(), static_cast<long>(bytes.size())));
-    char why[256] = "";
-    DATAFILE *d = load_pack(path, why, sizeof why);
-    EXPECT_EQ(d != nullptr, std::string(name) == "smallest") << name;
-    EXPECT_EQ(why[0] != '\0', d == nullptr) << name;
-    if (d != nullptr)
-      unload_datafile(d);
-  }
-  packfile_password(nullptr);
-  unlink(path);
-}
 
 // Key 1 asks for full screen once, falling back on the autodetected mode
 // only when it fails; key 2 keeps the window the prompt came up in; with no

@@ -26,13 +26,12 @@ extern unsigned test_failing_modes;
 // Called at the top of every pass of every loop, when set.
 extern void (*test_on_pass)();
 
-// The stand-in's kept best score: its bytes (len -1: none kept), the error
-// a read meets, what writing in place and a replacement meet, and the count
-// of rewrites in place.
+// The stand-in's kept best score: its bytes (len -1: none kept), what
+// writing in place and a replacement meet, and the count of rewrites in
+// place.
 struct TestKept {
   unsigned char bytes[16];
   int len = -1;
-  int read_error = 0;
   int in_place_error = 0;
   int replace_error = 0;
   bool replace_made = true;

@@ -76,7 +76,7 @@ int platform_install_system(char *why, int why_size) {
   return -1;
 }
 
-void platform_install_keyboard_and_timer() {}
+int platform_install_keyboard_and_timer(char *, int) { return 0; }
 
 // Seeded from the script's --seed on the first pass instead.
 void platform_seed_random() {}

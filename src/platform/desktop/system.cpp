@@ -172,7 +172,7 @@ int platform_install_system(char *why, int why_size) {
   return -1;
 }
 
-void platform_install_keyboard_and_timer() {
+int platform_install_keyboard_and_timer(char *why, int why_size) {
   // Each starts a thread of its own or takes the display's input: where the
   // system refuses (too little memory for a thread's stack), the game would
   // wait for a key or a tick that never comes.
@@ -180,16 +180,11 @@ void platform_install_keyboard_and_timer() {
                        : install_timer() != 0  ? "the timer"
                                                : nullptr;
   if (failed == nullptr)
-    return;
-  char text[256];
-  snprintf(text, sizeof text,
-           "cannot start: %s could not be installed (is the system short of "
-           "memory?)\n",
+    return 0;
+  snprintf(why, static_cast<size_t>(why_size),
+           "%s could not be installed (is the system short of memory?)",
            failed);
-  fprintf(stderr, "zarn: %s", text);
-  platform_message(text);
-  allegro_exit();
-  std::exit(1);
+  return -1;
 }
 
 #ifdef ALLEGRO_WINDOWS

@@ -53,7 +53,7 @@ int platform_install_system(char *why, int why_size) {
 // The page hands each key over as it goes down or up (web_key below): the
 // library needs no keyboard driver, and the page's clock stands in for the
 // timer (tick.cpp).
-void platform_install_keyboard_and_timer() {
+int platform_install_keyboard_and_timer(char *, int) {
   char name[16];
   for (const PageKey &k : page_keys)
     page_key_name(k.name, k.scancode);
@@ -67,6 +67,7 @@ void platform_install_keyboard_and_timer() {
     snprintf(name, sizeof name, "Numpad%d", i);
     page_key_name(name, KEY_0_PAD + i);
   }
+  return 0;
 }
 
 void platform_message(const char *text) { page_message(text); }
