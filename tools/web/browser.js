@@ -2,10 +2,11 @@
 // Headless Chromium for the suite's browser sessions (tests/test_web.py),
 // driven by one JSON command a line on standard input, each answered by one
 // JSON line: {"open": URL, "profile": DIR, "width": W, "height": H,
-// "preRun": JS} (run before the program starts, at every load),
+// "preRun": JS, "init": JS} (preRun is run before the program starts, init
+// before any of the page's own scripts, both at every load),
 // {"tab": URL} (another page, which the next commands are for), {"front": N}
 // (the commands go to the Nth page), {"down": KEY}, {"up": KEY},
-// {"shot": PNG}, {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
+// {"click": [X, Y], "button": "left"|"right"|"middle"}, {"shot": PNG}, {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
 // (the page is closed; the commands go to the first one left). Every answer carries what went wrong in the pages so far:
 // errors, failed requests and requests that left the page's own file.
 const { chromium } = require('playwright-core');
@@ -54,6 +55,7 @@ async function run(c) {
     });
     await context.addInitScript(WATCH_SOUND);
     await context.addInitScript((code) => { window.Module = { preRun: [new Function(code)] }; }, c.preRun || '');
+    if (c.init) await context.addInitScript(c.init);
     page = watch(context.pages()[0] || await context.newPage());
     await page.goto(c.open);
   } else if (c.tab) {
@@ -62,6 +64,7 @@ async function run(c) {
   } else if (c.front !== undefined) page = context.pages()[c.front];
   else if (c.down) await page.keyboard.down(c.down);
   else if (c.up) await page.keyboard.up(c.up);
+  else if (c.click) await page.mouse.click(c.click[0], c.click[1], { button: c.button || 'left' });
   else if (c.shot) await page.screenshot({ path: c.shot });
   else if (c.eval) return await page.evaluate(c.eval);
   else if (c.reload) await page.reload();
