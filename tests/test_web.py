@@ -126,7 +126,7 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         for button in ("right", "middle"):
             page.do(click=[640, 400], button=button)
         time.sleep(0.5)
-        assert page.do(eval="[window.stayed, ended.hidden]") == [True, False]
+        assert (still := page.do(eval="[window.stayed, ended.hidden]")) == [True, False], still
         page.do(up="Enter")
         page.keep("ended", picture=False)
         assert page.wait_eval(STORED, SAVED.hex()) == SAVED.hex()
@@ -333,7 +333,7 @@ def test_web_played_on_a_game_pad():
         page.do(down="ArrowDown")
         pad.press("Down", settle=2.5)
         page.keep("pad_and_keyboard")
-        assert ape_rung(page.grab()) == 7
+        assert (rung := ape_rung(page.grab())) == 7, rung
         page.do(up="ArrowDown")
         pad.press("Escape")
         page.wait_for(lambda img: img == title, what="the title after B")
