@@ -12,8 +12,8 @@ import time
 import zipfile
 
 from webpage import SCORE_KEY, STORED, STRICT_POLICY, Page, built, served
-from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, as_screen, check_game_start,
-                     play_a_handover_and_back, prompt_shown, shows_text, traced)
+from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, ape_rung, as_screen,
+                     check_game_start, play_a_handover_and_back, prompt_shown, shows_text, traced)
 from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch, shot, trace
 
 BUILDS = ("web",)
@@ -63,6 +63,23 @@ def test_web_a_long_game_under_node_as_native():
     assert len(runs[0][3]) == 5 and runs[1] == runs[0]
 
 
+def test_web_tool_under_node_ends_at_a_closed_pipe_as_native():
+    # A long script read into `head -c 100`: the native tool ends at once by
+    # SIGPIPE; under node it must not play on unread (50 s here).
+    folder = scratch()
+    with open(os.path.join(folder, "script"), "w") as f:
+        f.write(". 2\n. ENTER\n" + "T\n" * 300000)
+    ends = []
+    for program in (TRACE, node_trace()):
+        start = time.time()
+        run = subprocess.Popen([program, "script"], cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        assert run.stdout.read(100).startswith(b'{"pass":0,')
+        run.stdout.close()
+        status = run.wait(timeout=30)
+        ends.append((status, run.stderr.read(), time.time() - start < 10))
+    assert ends[0] == (-13, b"", True) and ends[1] == ends[0], ends
+
+
 def test_web_page_from_disk_played_quit_kept_in_full_screen():
     page_url = "file://" + built()[2]
     title = traced(tuple(TO_TITLE))["title"]
@@ -106,8 +123,19 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
         assert sound[0] == ["running"] and sound[1] > 20, sound
         page.press("Down")
-        page.press("Return")
+        # Enter held on QUIT: its repeats are no new press, nor are a right
+        # and a middle click, so the end note stays to be read.
+        page.do(down="Enter")
         assert page.wait_eval("document.getElementById('ended').hidden", False) is False
+        page.do(eval="window.stayed = true")
+        for _ in range(5):
+            page.do(down="Enter")  # a held key's repeats
+            time.sleep(0.05)
+        for button in ("right", "middle"):
+            page.do(click=[640, 400], button=button)
+        time.sleep(0.5)
+        assert (still := page.do(eval="[window.stayed, ended.hidden]")) == [True, False], still
+        page.do(up="Enter")
         page.keep("ended", picture=False)
         assert page.wait_eval(STORED, SAVED.hex()) == SAVED.hex()
         # A key starts the game again; 1 plays in full screen, where Esc
@@ -333,5 +361,99 @@ def test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_s
         page.keep("no_webassembly", picture=False)
         assert page.wait_eval(NOSTART, [True, "this browser has no WebAssembly."], 5) == \
             [True, "this browser has no WebAssembly."]
+    finally:
+        page.kill()
+
+
+# A stand-in for the browser's game pads: one pad in the standard mapping,
+# plugged in and pulled out by plugPad, its controls set by the test.
+PAD = """
+window.zarnPad = { index: 0, id: 'stand-in', connected: true, mapping: 'standard', timestamp: 0,
+                   axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) };
+window.zarnPads = [];
+navigator.getGamepads = () => window.zarnPads;
+window.plugPad = (on) => {
+  window.zarnPads = on ? [window.zarnPad] : [];
+  dispatchEvent(new Event(on ? 'gamepadconnected' : 'gamepaddisconnected'));
+};
+"""
+# The pad's controls by the key names the faces press: the left stick
+# climbs (past half-way), the d-pad reaches and moves the menu.
+PAD_CONTROLS = {"Return": "buttons[0].pressed = {on}", "Escape": "buttons[1].pressed = {on}",
+                "Start": "buttons[9].pressed = {on}", "PadUp": "buttons[12].pressed = {on}",
+                "PadDown": "buttons[13].pressed = {on}", "Left": "buttons[14].pressed = {on}",
+                "Right": "buttons[15].pressed = {on}", "Up": "axes[1] = {on} ? -0.6 : -0.4",
+                "Down": "axes[1] = {on} ? 0.6 : 0.4"}
+
+
+class PadFace:
+    """The page played on the stand-in pad: keys are pressed as the pad's
+    controls, everything else is the page's."""
+
+    def __init__(self, page):
+        self.page = page
+
+    def __getattr__(self, name):
+        return getattr(self.page, name)
+
+    def set(self, name, on):
+        self.page.do(eval="zarnPad." + PAD_CONTROLS[name].format(on=str(on).lower()))
+
+    def press(self, name, hold=0.1, settle=0.2):
+        self.set(name, True)
+        time.sleep(hold)
+        self.set(name, False)
+        time.sleep(settle)
+
+
+def test_web_played_on_a_game_pad():
+    title = traced(tuple(TO_TITLE))["title"]
+    pages = traced((*TO_INSTRUCTIONS, "T ESC", "T x5", "T @back"))
+    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
+    page = Page("file://" + built()[2], "web_pad", tempfile.mkdtemp(prefix="zarn-profile-"), init=PAD)
+    pad = PadFace(page)
+    try:
+        page.start(EARLIER)
+        page.wait_for(prompt_shown, what="the mode prompt")
+        page.do(eval="plugPad(true)")
+        # A on the prompt answers 2: the title in the window, no full screen.
+        pad.press("Return")
+        page.wait_for(lambda img: img == title, what="the title")
+        assert page.do(eval="!!document.fullscreenElement") is False
+        # The d-pad moves the menu, Start opens the instructions, B leaves.
+        pad.press("PadDown")
+        pad.press("PadDown")
+        assert page.grab() == pages["title3"]
+        pad.press("Start")
+        page.wait_for(lambda img: img == pages["page"], what="an instruction page")
+        pad.press("Escape")
+        page.wait_for(lambda img: img == pages["back"], what="the title after the pages")
+        pad.press("PadUp")
+        pad.press("PadUp")
+        assert page.grab() == title
+        # A starts a game, the stick climbs, the d-pad reaches, B ends it.
+        play_a_handover_and_back(pad, game, title)
+        # The pad pulled out while holding Down lets go of it: the ape stops
+        # at the next rung, short of the bottom one.
+        pad.press("Start")
+        page.wait_for(lambda img: ape_rung(img) == 1, what="the ape on the top rung")
+        pad.set("Down", True)
+        time.sleep(0.15)
+        page.do(eval="plugPad(false)")
+        pad.set("Down", False)
+        time.sleep(2.5)
+        stopped = ape_rung(page.grab())
+        assert stopped is not None and 1 < stopped < 7, stopped
+        # Plugged in again, the pad's Down let go while the keyboard holds
+        # Down does not let go of the keyboard's: the ape climbs on.
+        page.do(eval="plugPad(true)")
+        page.do(down="ArrowDown")
+        pad.press("Down", settle=2.5)
+        page.keep("pad_and_keyboard")
+        assert (rung := ape_rung(page.grab())) == 7, rung
+        page.do(up="ArrowDown")
+        pad.press("Escape")
+        page.wait_for(lambda img: img == title, what="the title after B")
+        assert page.faults == [], page.faults
     finally:
         page.kill()

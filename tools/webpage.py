@@ -37,17 +37,19 @@ KEYS = {"Left": "ArrowLeft", "Right": "ArrowRight", "Up": "ArrowUp", "Down": "Ar
 
 class Page(Face):
     """The game in a page of headless Chromium, its screenshots kept in
-    ARTEFACTS/run; pre_run is JavaScript run before the program starts;
+    ARTEFACTS/run; pre_run is JavaScript run before the program starts, init
+    before any of the page's own (a stand-in for what the browser offers);
     scale the device pixels per CSS pixel."""
 
-    def __init__(self, url, run, profile, size=(1280, 800), pre_run="", scale=1):
+    def __init__(self, url, run, profile, size=(1280, 800), pre_run="", init="", scale=1):
         self.run, self.kept, self.dir = run, 0, os.path.join(ARTEFACTS, run)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
         self.proc = subprocess.Popen(["node", os.path.join(HERE, "web", "browser.js")],
                                      env=dict(os.environ, NODE_PATH=node_modules()), text=True,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.do(open=url, profile=profile, width=size[0], height=size[1], scale=scale, preRun=pre_run)
+        self.do(open=url, profile=profile, width=size[0], height=size[1], scale=scale, preRun=pre_run,
+                init=init)
 
     def do(self, **command):
         self.proc.stdin.write(json.dumps(command) + "\n")

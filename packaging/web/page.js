@@ -76,25 +76,138 @@ var Page = (function () {
     board.hidden = false;
   }
 
+  // Who holds each key the game was given, by scancode: the keyboard and
+  // each pad's controls. The game sees a key go down with its first holder
+  // and up with its last, so a pad and the keyboard never let go of each
+  // other's keys.
+  var holders = {};
+  // The keys down on the keyboard, by place: held on, they repeat, and one
+  // still held when the game ends is no press that starts it again.
+  var keyboard = {};
+
+  function hold(code, ascii) {
+    holders[code] = (holders[code] || 0) + 1;
+    if (holders[code] === 1 && !ended) Module._web_key(code, 1, ascii);
+  }
+
+  function letGo(code) {
+    if (!holders[code]) return;
+    holders[code]--;
+    if (!holders[code] && !ended) Module._web_key(code, 0, 0);
+  }
+
+  // The program has returned: a new press loads the page again.
+  function startAgain() {
+    location.reload();
+  }
+
   function key(event, down) {
     if (event.ctrlKey || event.altKey || event.metaKey) return;
     var code = scancodes[event.code];
     if (code === undefined) return;
     // Arrows and Space would scroll, Tab would move the focus away.
     event.preventDefault();
-    if (ended) {
-      if (down) location.reload();
+    if (!down) {
+      if (keyboard[event.code]) letGo(code);
+      delete keyboard[event.code];
       return;
     }
-    if (down) {
-      startSound();
-      // Full screen is granted only inside the key's own handler.
-      if (prompting && event.code === 'Digit1') askFullScreen();
+    if (event.repeat || keyboard[event.code]) return;
+    if (ended) return startAgain();
+    keyboard[event.code] = true;
+    startSound();
+    // Full screen is granted only inside the key's own handler.
+    if (prompting && event.code === 'Digit1') askFullScreen();
+    hold(code, event.key.length === 1 ? event.key.charCodeAt(0) & 255
+                 : {Enter: 13, Escape: 27, Tab: 9, Backspace: 8}[event.key] || 0);
+  }
+
+  // Keys let go while the page had no focus would stay down: the page
+  // losing it lets go of them all, and a pad's control held on counts again
+  // only once pressed anew.
+  function blurred() {
+    if (!ended) Module._web_keys_up();
+    holders = {};
+    keyboard = {};
+    for (var index in pads)
+      for (var c = 0; c < pads[index].length; c++)
+        if (pads[index][c]) pads[index][c] = -1;
+  }
+
+  // A left click or a tap; the other buttons are for the browser.
+  function clicked(event) {
+    if (event.button !== 0) return;
+    if (ended) startAgain();
+    else startSound();
+  }
+
+  // ---- game pads --------------------------------------------------------
+  // Pads in the Gamepad API's standard mapping stand for the keys they
+  // mean, so the game reads its keys alone: d-pad and left stick past
+  // half-way the arrows, A and Start Enter, B and Back Esc. The prompt's
+  // answer is 2, as a pad can't ask for full screen. Pads are read once a
+  // frame while any is plugged in; a pad pulled out lets go of its keys.
+  var PAD_KEYS = ['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', 'Enter', 'Escape'];
+  var PAD_ASCII = { Enter: 13, Escape: 27, Digit2: 50 };
+  var STICK = 0.5;
+  // By pad index, per control of PAD_KEYS: 0 up, the scancode it holds,
+  // or -1 held with no key (held on through a lost focus or the end).
+  var pads = {}, reading = false;
+
+  function padControls(pad) {
+    var button = function (i) { return !!pad.buttons[i] && pad.buttons[i].pressed; };
+    var x = pad.axes[0] || 0, y = pad.axes[1] || 0;
+    return [button(12) || y < -STICK, button(13) || y > STICK, button(14) || x < -STICK,
+            button(15) || x > STICK, button(0) || button(9), button(1) || button(8)];
+  }
+
+  function padPressed(control) {
+    if (ended) {
+      startAgain();
+      return -1;
     }
-    if (down && event.repeat) return;
-    var ascii = event.key.length === 1 ? event.key.charCodeAt(0) & 255
-              : {Enter: 13, Escape: 27, Tab: 9, Backspace: 8}[event.key] || 0;
-    Module._web_key(code, down ? 1 : 0, ascii);
+    // Sound starts only once the page has had a key or a click: a pad's
+    // press is no user activation to the browser.
+    if (!navigator.userActivation || navigator.userActivation.hasBeenActive) startSound();
+    var name = prompting ? 'Digit2' : PAD_KEYS[control], code = scancodes[name];
+    if (code === undefined) return -1;
+    hold(code, PAD_ASCII[name] || 0);
+    return code;
+  }
+
+  function padMoved(held, now) {
+    for (var c = 0; c < PAD_KEYS.length; c++) {
+      if (now[c] && !held[c]) held[c] = padPressed(c);
+      else if (!now[c] && held[c]) {
+        // Let go in a task of its own, after the game's wake-up already due:
+        // a press that lasted through a stall of the page is still seen.
+        if (held[c] > 0) setTimeout(letGo, 0, held[c]);
+        held[c] = 0;
+      }
+    }
+  }
+
+  function readPads() {
+    var list = navigator.getGamepads(), seen = {}, any = false;
+    for (var i = 0; i < list.length; i++) {
+      var pad = list[i];
+      if (!pad || !pad.connected || pad.mapping !== 'standard') continue;
+      seen[pad.index] = any = true;
+      padMoved(pads[pad.index] || (pads[pad.index] = [0, 0, 0, 0, 0, 0]), padControls(pad));
+    }
+    for (var index in pads) {
+      if (seen[index]) continue;
+      padMoved(pads[index], [false, false, false, false, false, false]);
+      delete pads[index];
+    }
+    reading = any;
+    if (any) requestAnimationFrame(readPads);
+  }
+
+  function padConnected() {
+    if (reading) return;
+    reading = true;
+    requestAnimationFrame(readPads);
   }
 
   function askFullScreen() {
@@ -179,12 +292,10 @@ var Page = (function () {
       document.addEventListener('fullscreenchange', fullScreenChanged);
       addEventListener('keydown', function (e) { key(e, true); });
       addEventListener('keyup', function (e) { key(e, false); });
-      // Keys let go while the page had no focus would stay down.
-      addEventListener('blur', function () { if (!ended) Module._web_keys_up(); });
-      addEventListener('mousedown', function () {
-        if (ended) location.reload();
-        else startSound();
-      });
+      addEventListener('blur', blurred);
+      // A tap gives a left button's mousedown too.
+      addEventListener('mousedown', clicked);
+      if (navigator.getGamepads) addEventListener('gamepadconnected', padConnected);
       addEventListener('pagehide', function () { if (!ended) Module._web_page_hidden(); });
       document.addEventListener('visibilitychange', function () {
         if (document.hidden && !ended) Module._web_page_hidden();

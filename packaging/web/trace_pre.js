@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // zarn-trace under node reads and writes the real file system (NODERAWFS).
-// Two things of it differ from a native program and are mended here, once
+// Three things of it differ from a native program and are mended here, once
 // the file system is up and before the tool starts.
 Module['onRuntimeInitialized'] = function () {
   // A file opened without blocking must be opened so: the game opens its
@@ -12,7 +12,30 @@ Module['onRuntimeInitialized'] = function () {
     return flagsForNode(flags & ~O_NONBLOCK) | (flags & O_NONBLOCK ? fs.constants.O_NONBLOCK : 0);
   };
   if (!fs.fstatSync(0).isFile()) FS.streams[0] = scriptPipe();
+  // A write into a pipe whose reader has gone ends the native tool by
+  // SIGPIPE (`zarn-trace script | head` stops at once). Node ignores the
+  // signal, so the write only fails and the tool would play on unread.
+  var writeSync = fs.writeSync;
+  fs.writeSync = function () {
+    try {
+      return writeSync.apply(fs, arguments);
+    } catch (e) {
+      if (e.code === 'EPIPE') endByBrokenPipe();
+      throw e;
+    }
+  };
 };
+
+// Node's own signal handling let go of, SIGPIPE is the system's default
+// again, and the process ends by it as the native one does: nothing said,
+// status 141 in a shell. Should it live on, it ends with that status.
+function endByBrokenPipe() {
+  var listener = function () {};
+  process.on('SIGPIPE', listener);
+  process.removeListener('SIGPIPE', listener);
+  process.kill(process.pid, 'SIGPIPE');
+  process.exit(141);
+}
 
 // Standard input as a pipe, with a poll that tells whether a line is
 // waiting: the tool prints a pass's state first only when nothing waits. The

@@ -2,11 +2,13 @@
 // Headless Chromium for the suite's browser sessions (tests/test_web.py),
 // driven by one JSON command a line on standard input, each answered by one
 // JSON line: {"open": URL, "profile": DIR, "width": W, "height": H,
-// "scale": S (device pixels per CSS pixel, 1 when not given), "preRun": JS}
-// (run before the program starts, at every load), {"size": [W, H]} (the
+// "scale": S (device pixels per CSS pixel, 1 when not given), "preRun": JS,
+// "init": JS} (preRun is run before the program starts, init before any of
+// the page's own scripts, both at every load), {"size": [W, H]} (the
 // window's CSS size),
 // {"tab": URL} (another page, which the next commands are for), {"front": N}
 // (the commands go to the Nth page), {"down": KEY}, {"up": KEY},
+// {"click": [X, Y], "button": "left"|"right"|"middle"},
 // {"shot": PNG}, {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
 // (the page is closed; the commands go to the first one left), {"goto": URL},
 // {"initScript": JS} (run first in every page loaded from then on),
@@ -70,6 +72,7 @@ async function run(c) {
     await context.addInitScript(WATCH_POLICY);
     // As the page's own text, which a Content-Security-Policy lets run where it refuses new Function.
     await context.addInitScript({ content: `window.Module = { preRun: [function () { ${c.preRun || ''} }] };` });
+    if (c.init) await context.addInitScript({ content: c.init });
     page = watch(context.pages()[0] || await context.newPage());
     await page.goto(c.open);
   } else if (c.tab) {
@@ -79,6 +82,7 @@ async function run(c) {
   else if (c.size) await page.setViewportSize({ width: c.size[0], height: c.size[1] });
   else if (c.down) await page.keyboard.down(c.down);
   else if (c.up) await page.keyboard.up(c.up);
+  else if (c.click) await page.mouse.click(c.click[0], c.click[1], { button: c.button || 'left' });
   else if (c.shot) {
     // All the window's device pixels: Playwright's own screenshot takes the
     // CSS size times the ratio, rounded, and may leave a column out.
