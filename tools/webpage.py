@@ -59,14 +59,24 @@ class Page(Face):
         self.faults = answer["faults"]
         return answer["value"]
 
-    def grab(self, path=None, picture=True):
+    def grab(self, path=None, picture=True, again=True):
         path = path or os.path.join(self.dir, "last.png")
         self.do(shot=path)
         if not picture:  # not the game's alone
             return None
         ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
                              check=True).stdout
-        img, self.screen, self.size, self.k = enlarged(ppm)
+        try:
+            img, self.screen, self.size, self.k = enlarged(ppm)
+        except AssertionError:
+            # A page loading again shows its "could not start" line until its
+            # program runs: no picture yet, which a wait waits past. The
+            # program may have hidden it since the shot: one more look tells.
+            if self.do(eval="!nostart.hidden"):
+                return None
+            if again:
+                return self.grab(path, picture, again=False)
+            raise
         return img
 
     def keep(self, name, picture=True):

@@ -82,7 +82,7 @@ class Face:
         end = time.time() + limit
         while time.time() < end:
             img = self.grab()
-            if test(img):
+            if img is not None and test(img):
                 return img
             time.sleep(0.03)
         self.keep("timeout")

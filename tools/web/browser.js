@@ -50,7 +50,12 @@ const faults = [];
 function watch(p) {
   p.on('pageerror', (e) => faults.push('page error: ' + e.message));
   p.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') faults.push(m.type() + ': ' + m.text()); });
-  p.on('requestfailed', (r) => faults.push('failed: ' + r.url()));
+  // A request cut short because its page closed or went elsewhere is no
+  // fault of the page's; any other failure is, with the browser's reason.
+  p.on('requestfailed', (r) => {
+    const why = (r.failure() || {}).errorText || '';
+    if (why !== 'net::ERR_ABORTED') faults.push('failed: ' + r.url() + ' ' + why);
+  });
   p.on('request', (r) => {
     if (!r.url().startsWith(home) && !/^(data|blob):/.test(r.url())) faults.push('fetched: ' + r.url());
   });
