@@ -272,6 +272,10 @@ def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores()
             page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 40, "the game over")
             sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
             assert sound[0] == ["running"] and sound[1] > 20, sound
+            # Hidden while the box shows, the page keeps the best score the
+            # box shows: 0 over the -1 kept before.
+            page.do(eval="dispatchEvent(new PageTransitionEvent('pagehide'))")
+            assert (kept := page.wait_eval(STORED, "00000000")) == "00000000", kept
             # Chromium would install it, and its service worker has kept its files.
             assert page.do(eval="navigator.serviceWorker.ready.then((r) => !!r.active)") is True
             assert page.do(installability=True) == []
