@@ -49,7 +49,7 @@ class Page(Face):
                                      env=dict(os.environ, NODE_PATH=node_modules()), text=True,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.do(open=url, profile=profile, width=size[0], height=size[1], scale=scale, preRun=pre_run,
-                init=init)
+                initScript=init)
 
     def do(self, **command):
         self.proc.stdin.write(json.dumps(command) + "\n")

@@ -3,15 +3,16 @@
 // driven by one JSON command a line on standard input, each answered by one
 // JSON line: {"open": URL, "profile": DIR, "width": W, "height": H,
 // "scale": S (device pixels per CSS pixel, 1 when not given), "preRun": JS,
-// "init": JS} (preRun is run before the program starts, init before any of
-// the page's own scripts, both at every load), {"size": [W, H]} (the
+// "initScript": JS} (preRun is run before the program starts, initScript as
+// below, from the first page on), {"size": [W, H]} (the
 // window's CSS size),
 // {"tab": URL} (another page, which the next commands are for), {"front": N}
 // (the commands go to the Nth page), {"down": KEY}, {"up": KEY},
 // {"click": [X, Y], "button": "left"|"right"|"middle"},
 // {"shot": PNG}, {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
 // (the page is closed; the commands go to the first one left), {"goto": URL},
-// {"initScript": JS} (run first in every page loaded from then on),
+// {"initScript": JS} (run before any of the page's own scripts in every
+// page loaded from then on: a stand-in for what the browser offers),
 // {"installability": true} (Chromium's reasons the page cannot be installed).
 // Every answer carries what went wrong in the pages so far: errors, failed
 // requests, requests that left the page's own file, and what a
@@ -77,7 +78,7 @@ async function run(c) {
     await context.addInitScript(WATCH_POLICY);
     // As the page's own text, which a Content-Security-Policy lets run where it refuses new Function.
     await context.addInitScript({ content: `window.Module = { preRun: [function () { ${c.preRun || ''} }] };` });
-    if (c.init) await context.addInitScript({ content: c.init });
+    if (c.initScript) await context.addInitScript({ content: c.initScript });
     page = watch(context.pages()[0] || await context.newPage());
     await page.goto(c.open);
   } else if (c.tab) {
