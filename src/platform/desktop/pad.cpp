@@ -41,12 +41,17 @@ void lock_keys() {
 
 void unlock_keys() { key_lock.clear(std::memory_order_release); }
 
+// Written only when it changes: the keyboard's own presses, which the
+// library has set already, then write nothing on its thread beside the
+// game's reads.
 void set_key(int code) {
-  key[code] = keyboard_holds[code] || pad_holds[code] > 0 ? -1 : 0;
+  bool down = keyboard_holds[code] || pad_holds[code] > 0;
+  if ((key[code] != 0) != down)
+    key[code] = down ? -1 : 0;
 }
 
 // The library has set or cleared the key already; this puts back a key the
-// pad still holds.
+// pad still holds, or one a pad let go of meanwhile.
 void on_keyboard(int scancode) {
   int code = scancode & 0x7f;
   lock_keys();
