@@ -98,7 +98,7 @@ def test_desktop_pad_menu_a_handover_and_pulled_out():
             subprocess.run(["xset", "r", "off"], env=env, check=True)
             xdo = ["xdotool", "sleep", "0.5", "mousemove", "--window", win.wid, "5", "5"]
             subprocess.run(xdo + ["keydown", "Down"], env=env, check=True)
-            pad.press("Down", settle=2.5)
+            pad.press("Down", settle=2.0)
             win.keep("pad_and_keyboard")
             assert (rung := ape_rung(win.grab())) == 7, rung
             subprocess.run(xdo + ["keyup", "Down"], env=env, check=True)
