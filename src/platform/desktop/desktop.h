@@ -32,6 +32,12 @@ int start_showing(int scale);
 // set again, and nothing shows the game.
 int refit_full_screen();
 
+// pad.cpp: game pads, looked for once the keyboard is installed (at once
+// where none is there), then read on the main thread after each pass's
+// wait, just before the game reads its keys.
+void pads_start();
+void pads_pass(LoopId loop);
+
 // system.cpp: the close button's request, set on the library's own thread.
 void request_close();
 

@@ -179,8 +179,10 @@ int platform_install_keyboard_and_timer(char *why, int why_size) {
   const char *failed = install_keyboard() != 0 ? "the keyboard"
                        : install_timer() != 0  ? "the timer"
                                                : nullptr;
-  if (failed == nullptr)
+  if (failed == nullptr) {
+    pads_start();
     return 0;
+  }
   snprintf(why, static_cast<size_t>(why_size),
            "%s could not be installed (is the system short of memory?)",
            failed);

@@ -106,8 +106,9 @@ void platform_wait_pass(LoopId loop) {
   if (loop != LOOP_GAME) {
     timing_note_pass(loop);
     wait_between_passes();
-    return;
+  } else {
+    wait_for_flag();
+    timing_note_pass(loop); // the tick this pass takes
   }
-  wait_for_flag();
-  timing_note_pass(loop); // the tick this pass takes
+  pads_pass(loop);
 }
