@@ -27,6 +27,8 @@ const int block_frames = 512;
 // than the sound it carries.
 const int most_blocks = 16;
 int16_t blocks[2 * block_frames * most_blocks];
+// What it hands over at least: every other pass, 23 ms or more.
+const int least_blocks = 2;
 bool mixing;
 
 // Silence, most of the title's and the pages' sound, is handed on as a
@@ -106,7 +108,10 @@ void offer_page_sound() {
 void mix_ahead() {
   if (!mixing)
     return;
-  for (int want = page_sound_wanted(); want > 0;) {
+  int want = page_sound_wanted();
+  if (want < least_blocks * block_frames)
+    return; // the queue is still 57 ms ahead: a later pass hands more at once
+  while (want > 0) {
     int n = 0;
     for (; n < most_blocks && want > 0; n++, want -= block_frames)
       _mix_some_samples(
