@@ -3,8 +3,9 @@
 """The page's shell and the parts of it that come from the Linux build, in
 two forms: embed.py PACK ICON SHELL START SOUND OUT_DIR writes
 
-  OUT_DIR/pack.js           the pack as text, which the page puts in the
-                            program's folder before it starts
+  OUT_DIR/pack.js           the pack gzipped, as text, which the page
+                            unpacks into the program's folder before it
+                            starts
   OUT_DIR/worklet.js        the sound worklet's text, for zarn.html to load
                             from a data: address (a page from disk has no
                             origin to load it from)
@@ -15,6 +16,7 @@ two forms: embed.py PACK ICON SHELL START SOUND OUT_DIR writes
                             with its manifest and icon files
   OUT_DIR/zip/page.css      the zip's style, as SHELL's <style> holds it"""
 import base64
+import gzip
 import json
 import os
 import re
@@ -35,7 +37,7 @@ def main(pack, icon, shell, start, sound, out):
         os.makedirs(os.path.dirname(os.path.join(out, name)), exist_ok=True)
         with open(os.path.join(out, name), "w") as f:
             f.write(text)
-    write("pack.js", f'var zarnPack = "{base64.b64encode(read(pack, "rb")).decode("ascii")}";\n')
+    write("pack.js", f'var zarnPack = "{base64.b64encode(gzip.compress(read(pack, "rb"), 9, mtime=0)).decode("ascii")}";\n')
     write("worklet.js", f"var zarnWorklet = {json.dumps(read(sound))};\n")
     page = read(shell)
     style = re.search(r"<style>\n(.*?)</style>\n", page, re.S)

@@ -6,6 +6,7 @@
 // messages and the end of a run. Runs before the program starts.
 var Page = (function () {
   var canvas, context, board, note;
+  var pack = null; // the pack's bytes, unpacked, until the program's folder has them
   var prompting = false, fullScreenAsked = false, ended = false;
 
   // The library's scancodes of the keys the game can be given, by the
@@ -20,7 +21,7 @@ var Page = (function () {
   // canvas the frame's size, enlarged by CSS, lands on a size the browser
   // rounds to its layout unit and at a fractional offset, and some columns
   // come out a pixel wider than the rest, or blended.
-  var frame, frameContext;
+  var frame, frameContext, shown = null; // shown: the ImageData show copies from
   var device = null; // the canvas's size in device pixels, as the browser tells it
   var at = { x: 0, y: 0, w: 0, h: 0 }; // where the frame is drawn, in device pixels
 
@@ -53,8 +54,16 @@ var Page = (function () {
     draw();
   }
 
-  function draw() {
-    context.drawImage(frame, at.x, at.y, at.w, at.h);
+  // The frame, or rows top to top + rows - 1 of it: a band alone where
+  // each game pixel is a whole number of device pixels, so that it lands on
+  // the very pixels the whole frame would give; the whole where the frame
+  // is shrunk and smoothed, where neighbouring rows blend.
+  function draw(top, rows) {
+    var k = at.h / frame.height;
+    if (rows === undefined || k !== Math.floor(k) || at.w !== frame.width * k)
+      context.drawImage(frame, at.x, at.y, at.w, at.h);
+    else
+      context.drawImage(frame, 0, top, frame.width, rows, at.x, at.y + top * k, at.w, rows * k);
   }
 
   function watchSize() {
@@ -250,7 +259,9 @@ var Page = (function () {
       audio.audioWorklet.addModule(worklet).then(function () {
         var node = new AudioWorkletNode(audio, 'zarn-sound', { outputChannelCount: [2] });
         node.connect(audio.destination);
-        out = function (block) { node.port.postMessage(block, [block[0].buffer, block[1].buffer]); };
+        out = function (block) {
+          node.port.postMessage(block, typeof block === 'number' ? [] : [block[0].buffer, block[1].buffer]);
+        };
       });
     } else {
       // Where worklets are not offered (a page served without https).
@@ -274,6 +285,15 @@ var Page = (function () {
     } catch (e) {
       return null; // storage refused
     }
+  }
+
+  // A string's characters as bytes, for the pack where the browser has no
+  // Uint8Array.fromBase64: a loop that a phone's CPU takes a few hundred
+  // milliseconds over, where that takes a few.
+  function bytesOf(text) {
+    var bytes = new Uint8Array(text.length);
+    for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+    return bytes;
   }
 
   return {
@@ -301,8 +321,22 @@ var Page = (function () {
         if (document.hidden && !ended) Module._web_page_hidden();
       });
       canvas.focus();
-      FS.writeFile('/zarn.dat', Uint8Array.from(atob(zarnPack), function (c) { return c.charCodeAt(0); }));
+      FS.writeFile('/zarn.dat', pack);
+      pack = null;
+    },
+    // The pack is held gzipped (embed.py), half the text the browser must
+    // read before anything runs; it is unpacked while the WebAssembly
+    // compiles, and the program waits for it.
+    unpack: function () {
+      if (!window.DecompressionStream) throw new Error('this browser cannot unpack the game');
+      var packed = Uint8Array.fromBase64 ? Uint8Array.fromBase64(zarnPack) : bytesOf(atob(zarnPack));
       zarnPack = null;
+      addRunDependency('zarn.dat');
+      new Response(new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer()
+        .then(function (bytes) {
+          pack = new Uint8Array(bytes);
+          removeRunDependency('zarn.dat');
+        });
     },
     keyName: function (name, code) { scancodes[name] = code; },
     canShow: function () { return !!context && !!frameContext; },
@@ -318,25 +352,33 @@ var Page = (function () {
       if (ahead < 0) made = heard; // the page stalled: start again from now
       return Math.max(0, heard + Math.round(LEAD * rate) - made);
     },
-    // Interleaved signed 16-bit stereo.
+    // Interleaved signed 16-bit stereo, handed on as one block of two
+    // channels; silence (pointer 0) as its count of frames.
     soundBlock: function (pointer, frames) {
+      made += frames;
+      if (!pointer) return out(frames);
       var samples = HEAP16.subarray(pointer >> 1, (pointer >> 1) + 2 * frames);
       var left = new Float32Array(frames), right = new Float32Array(frames);
-      for (var i = 0; i < frames; i++) {
-        left[i] = samples[2 * i] / 32768;
-        right[i] = samples[2 * i + 1] / 32768;
+      for (var i = 0, j = 0; i < frames; i++, j += 2) {
+        left[i] = samples[j] / 32768;
+        right[i] = samples[j + 1] / 32768;
       }
       out([left, right]);
-      made += frames;
     },
-    // A frame of the size clear was given, four bytes a pixel.
-    show: function (pointer) {
+    // A frame of the size clear was given, four bytes a pixel, of which
+    // rows top to top + rows - 1 changed: only they are copied and drawn.
+    // The frame is seen through one ImageData over the program's memory,
+    // made again only when that memory grows (its buffer is then new).
+    show: function (pointer, top, rows) {
       var w = frame.width, h = frame.height;
-      frameContext.putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pointer, w * h * 4), w, h), 0, 0);
-      draw();
+      if (!shown || shown.data.buffer !== HEAPU8.buffer || shown.data.byteOffset !== pointer)
+        shown = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pointer, w * h * 4), w, h);
+      frameContext.putImageData(shown, 0, 0, 0, top, w, rows);
+      draw(top, rows);
     },
     // A mode set: the frame that size, and black.
     clear: function (w, h) {
+      shown = null;
       frame.width = w;
       frame.height = h;
       frameContext.fillStyle = '#000';
@@ -380,5 +422,6 @@ var Page = (function () {
   };
 })();
 
+Module['preInit'] = (Module['preInit'] || []).concat(Page.unpack);
 Module['preRun'] = (Module['preRun'] || []).concat(Page.prepare);
 Module['onExit'] = Page.ended;

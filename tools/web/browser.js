@@ -13,7 +13,10 @@
 // (the page is closed; the commands go to the first one left), {"goto": URL},
 // {"initScript": JS} (run before any of the page's own scripts in every
 // page loaded from then on: a stand-in for what the browser offers),
-// {"installability": true} (Chromium's reasons the page cannot be installed).
+// {"installability": true} (Chromium's reasons the page cannot be installed),
+// {"cpuRate": N} (the page's CPU slowed N times, 1 for full speed, as a
+// slower machine: kept over reloads). "mobile": true in open emulates a
+// phone's browser: touch, and the page laid out as on a phone.
 // Every answer carries what went wrong in the pages so far: errors, failed
 // requests, requests that left the page's own file, and what a
 // Content-Security-Policy refused.
@@ -46,6 +49,7 @@ const WATCH_POLICY = () => addEventListener('securitypolicyviolation', (e) =>
   console.error(`refused by the page's policy: ${e.violatedDirective} ${e.blockedURI}`));
 
 let context, page, home; // home: where the page came from
+let slowed = null; // the CDP session that holds the CPU slowed; closing it lets go
 const faults = [];
 
 function watch(p) {
@@ -73,6 +77,7 @@ async function run(c) {
       executablePath: '/usr/bin/chromium', headless: true,
       args: FLAGS.concat('--force-device-scale-factor=' + (c.scale || 1)),
       viewport: { width: c.width, height: c.height }, deviceScaleFactor: c.scale || 1,
+      isMobile: !!c.mobile, hasTouch: !!c.mobile,
     });
     await context.addInitScript(WATCH_SOUND);
     await context.addInitScript(WATCH_POLICY);
@@ -104,6 +109,10 @@ async function run(c) {
   else if (c.installability) {
     const cdp = await context.newCDPSession(page);
     return (await cdp.send('Page.getInstallabilityErrors')).installabilityErrors;
+  }
+  else if (c.cpuRate) {
+    if (!slowed) slowed = await context.newCDPSession(page);
+    await slowed.send('Emulation.setCPUThrottlingRate', { rate: c.cpuRate });
   }
   else if (c.closeTab) {
     await page.close();

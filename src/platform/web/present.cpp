@@ -2,8 +2,9 @@
 // The picture in the page: each frame through the palette into the page's
 // canvas, made the frame's size at every mode set, which the page enlarges
 // by a whole number with every pixel a sharp square. Only the rows that
-// changed are converted (present_core.cpp), and a frame that shows nothing
-// new is not sent.
+// changed are converted (present_core.cpp), the page copies and draws only
+// the band from the first to the last of them, and a frame that shows
+// nothing new is not sent.
 #include "platform/web/web.h"
 
 #include "platform/palette_widen.h"
@@ -17,7 +18,8 @@ namespace {
 
 EM_JS(int, page_can_show, (), { return Page.canShow(); });
 EM_JS(int, page_full_screen_asked, (), { return Page.fullScreenAsked(); });
-EM_JS(void, page_show, (const uint32_t *rgba), { Page.show(rgba); });
+EM_JS(void, page_show, (const uint32_t *rgba, int top, int rows),
+      { Page.show(rgba, top, rows); });
 EM_JS(void, page_clear, (int w, int h), { Page.clear(w, h); });
 
 uint32_t lookup[256];
@@ -62,7 +64,7 @@ void present(BITMAP *frame) {
     for (int x = 0; x < FRAME_W; x++)
       rgba[y * FRAME_W + x] = lookup[shown_frame.pixels[y][x]];
   }
-  page_show(rgba);
+  page_show(rgba, shown_frame.top, shown_frame.bottom - shown_frame.top + 1);
 }
 
 } // namespace

@@ -19,10 +19,26 @@ EM_JS(void, page_sound_block, (const int16_t *samples, int frames),
       { Page.soundBlock(samples, frames); });
 
 const int rate = 44100;
-// 11.6 ms of stereo sound: the mixer's block, and the page's.
+// 11.6 ms of stereo sound: the mixer's block.
 const int block_frames = 512;
-int16_t block[2 * block_frames];
+// What a pass hands the page at most: 16 blocks, 186 ms, more than the
+// page's queue is kept ahead (page.js's LEAD), so one hand-over a pass.
+// Each hand-over is a message to the audio thread, which costs the page more
+// than the sound it carries.
+const int most_blocks = 16;
+int16_t blocks[2 * block_frames * most_blocks];
+// What it hands over at least: every other pass, 23 ms or more.
+const int least_blocks = 2;
 bool mixing;
+
+// Silence, most of the title's and the pages' sound, is handed on as a
+// count of frames: no samples to convert, copy or collect on either side.
+bool silent(int frames) {
+  for (int i = 0; i < 2 * frames; i++)
+    if (blocks[i] != 0)
+      return false;
+  return true;
+}
 
 int page_detect(int input) { return !input; }
 
@@ -92,8 +108,15 @@ void offer_page_sound() {
 void mix_ahead() {
   if (!mixing)
     return;
-  for (int want = page_sound_wanted(); want > 0; want -= block_frames) {
-    _mix_some_samples(reinterpret_cast<uintptr_t>(block), 0, TRUE);
-    page_sound_block(block, block_frames);
+  int want = page_sound_wanted();
+  if (want < least_blocks * block_frames)
+    return; // the queue is still 57 ms ahead: a later pass hands more at once
+  while (want > 0) {
+    int n = 0;
+    for (; n < most_blocks && want > 0; n++, want -= block_frames)
+      _mix_some_samples(
+          reinterpret_cast<uintptr_t>(blocks + 2 * block_frames * n), 0, TRUE);
+    int frames = n * block_frames;
+    page_sound_block(silent(frames) ? nullptr : blocks, frames);
   }
 }
