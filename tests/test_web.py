@@ -562,6 +562,7 @@ def test_web_phone_played_by_touch_quit_tapped_again_and_a_tablet_turned():
         assert (still := page.do(eval=f"[window.stayed, ended.hidden, {AWAKE}]")) == [True, False, 0], still
         page.keep("ended", picture=False)
         page.tap(180, 100)
+        time.sleep(1.0)  # the page loading again
         page.wait_for(prompt_shown, what="the prompt again")
         page.tap(180, 116)  # "1 - Fullscreen"
         page.wait_for(lambda img: img == title, what="the title in full screen")
