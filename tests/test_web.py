@@ -11,7 +11,8 @@ import tempfile
 import time
 import zipfile
 
-from webpage import SCORE_KEY, STORED, STRICT_POLICY, Page, built, served
+from webpage import KEYS, SCORE_KEY, STORED, STRICT_POLICY, Page, built, served
+from window import enlarged
 from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, ape_rung, as_screen,
                      check_game_start, play_a_handover_and_back, prompt_shown, shows_text, traced)
 from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch, shot, trace
@@ -107,6 +108,7 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         # Three times enlarged on a 1280x800 page, every pixel a 3x3 block,
         # black around it.
         assert page.keep("title") == title and page.k == 3
+        assert page.do(eval="getComputedStyle(document.getElementById('touch')).display") == "none"
         assert page.screen.count(0) - 9 * title.count(0) == len(page.screen) - 9 * len(title)
         # A window smaller than the frame shrinks it, and cuts none of it.
         page.do(size=[300, 200])
@@ -458,6 +460,148 @@ def test_web_played_on_a_game_pad():
         page.do(up="ArrowDown")
         pad.press("Escape")
         page.wait_for(lambda img: img == title, what="the title after B")
+        assert page.faults == [], page.faults
+    finally:
+        page.kill()
+
+
+# The whole-number scale the picture takes on a phone's or a tablet's touch
+# screen beside or above the touch controls, by CSS size and pixel ratio.
+SCALES = {(390, 844, 3): 3, (844, 390, 3): 4, (360, 640, 2): 2, (1024, 1366, 2): 6, (1366, 1024, 2): 6}
+# The touch controls' CSS sizes, and the centre of the one holding a key.
+CONTROLS = "[...document.querySelectorAll('#touch [data-key]')].map((e) => e.getBoundingClientRect())" \
+           ".map((b) => Math.min(b.width, b.height))"
+CENTRE = "(b => [b.x + b.width / 2, b.y + b.height / 2])" \
+         "(document.querySelector('#touch [data-key={}]').getBoundingClientRect())"
+# The screen's wake locks the page asks for, kept to be looked at.
+WAKE = "const ask = navigator.wakeLock.request.bind(navigator.wakeLock); window.locks = [];" \
+       "navigator.wakeLock.request = (t) => ask(t).then((l) => (locks.push(l), l));"
+AWAKE = "locks.filter((l) => !l.released).length"
+
+
+class Phone(Page):
+    """The page on a touch screen of that CSS size and pixel ratio, its
+    picture where the phone's layout must put it: at the top in portrait,
+    centred in landscape. Keys are pressed as taps on the touch controls."""
+
+    def __init__(self, run, size, ratio, **kw):
+        self.view, self.ratio, self.centres = size, ratio, {}
+        super().__init__("file://" + built()[2], run, tempfile.mkdtemp(prefix="zarn-profile-"), size,
+                         scale=ratio, phone=True, **kw)
+
+    def turn(self, w, h):
+        self.view, self.centres = (w, h), {}
+        self.do(size=[w, h])
+
+    def box(self):
+        (w, h), r = self.view, self.ratio
+        k = SCALES[w, h, r]
+        return (w * r - 320 * k) // 2, 0 if h > w else (h * r - 240 * k) // 2, k
+
+    def band(self, w, h, rows, frame):
+        """sharp on the screen cut to the picture's band, where no control
+        may lie: its rows in portrait, its columns in landscape."""
+        x, _, k = self.box()
+        rows = rows[:240 * k] if self.view[1] > self.view[0] else [r[3 * x:3 * (x + 320 * k)] for r in rows]
+        return sharp(len(rows[0]) // 3, len(rows), rows, frame)
+
+    def grab(self, path=None, picture=True, again=True):
+        _, _, rows = screenshot(self, os.path.basename(path or "last.png")[:-4])
+        x, y, k = self.box()
+        crop = b"".join(r[3 * x:3 * (x + 320 * k)] for r in rows[y:y + 240 * k])
+        try:
+            return enlarged(b"P6 %d %d 255 " % (320 * k, 240 * k) + crop)[0] if picture else None
+        except AssertionError:
+            return None  # not placed so yet: the page loading or turning
+
+    def press(self, name, hold=0.05, settle=0.2):
+        if name not in self.centres:
+            self.centres[name] = self.do(eval=CENTRE.format(KEYS.get(name, name)))
+        self.tap(*self.centres[name], hold)
+        time.sleep(settle)
+
+    def placed(self, name, frame):
+        """The picture sharp where it must be, every device pixel, nothing
+        over it, and all six controls shown, 48 CSS pixels or more."""
+        band, sizes = wait_placed(self, name, frame, self.band), self.do(eval=CONTROLS)
+        return band is True and len(sizes) == 6 and min(sizes) >= 48 or (band, sizes)
+
+
+def title_and_prompt():
+    prompt = shot(trace([". @p", ". 2"], shots=True).folder, "p")
+    return traced(tuple(TO_TITLE))["title"], as_screen(prompt, PROMPT_RGB)
+
+
+def test_web_phone_played_by_touch_quit_tapped_again_and_a_tablet_turned():
+    title, prompt = title_and_prompt()
+    pages = traced(tuple(TO_INSTRUCTIONS))
+    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
+    page = Phone("web_phone", (360, 640), 2, init=WAKE)
+    try:
+        page.start(EARLIER)
+        assert (found := page.placed("prompt", prompt)) is True, found
+        page.tap(180, 124)  # "2 - Window": a game pixel is a CSS one here, the picture at the top
+        page.wait_for(lambda img: img == title, what="the title")
+        assert page.do(eval="[!!document.fullscreenElement, zarnTest.contexts[0].state]") == [False, "running"]
+        for name in ("Down", "Down", "Up", "Up", "Down", "Down"):
+            page.press(name, hold=0, settle=0.05)  # taps however short, and quick
+        assert page.keep("menu") == pages["title3"]
+        for name in ("Up", "Up"):
+            page.press(name)
+        play_a_handover_and_back(page, game, title)
+        assert page.do(eval=AWAKE) == 1
+        # OK on QUIT held through the end: lifted, it leaves the note to be
+        # read, and the screen may dim. A tap then starts again.
+        for name in ("Down", "Down", "Down"):
+            page.press(name)
+        page.touch("start", (*page.do(eval=CENTRE.format("Enter")), 1))
+        assert page.wait_eval("ended.hidden", False) is False
+        page.do(eval="window.stayed = true")
+        page.touch("end")
+        time.sleep(0.5)
+        assert (still := page.do(eval=f"[window.stayed, ended.hidden, {AWAKE}]")) == [True, False, 0], still
+        page.keep("ended", picture=False)
+        page.tap(180, 100)
+        time.sleep(1.0)  # the page loading again
+        page.wait_for(prompt_shown, what="the prompt again")
+        page.tap(180, 116)  # "1 - Fullscreen"
+        page.wait_for(lambda img: img == title, what="the title in full screen")
+        assert page.do(eval=f"[!!document.fullscreenElement, {AWAKE}]") == [True, 1]
+        # A tablet, turned: beside the controls the picture is smaller than
+        # it would be alone, and whole.
+        for view in ((1024, 1366), (1366, 1024)):
+            page.turn(*view)
+            assert (found := page.placed(f"title_{view[0]}x{view[1]}", title)) is True, found
+        assert page.faults == [], page.faults
+    finally:
+        page.kill()
+
+
+def test_web_phone_turned_fits_whole_and_never_scrolls_or_zooms():
+    title, prompt = title_and_prompt()
+    page = Phone("web_phone_turned", (390, 844), 3)
+    try:
+        assert (found := page.placed("prompt", prompt)) is True, found
+        # Swipes, double taps and a pinch on a page made taller than the
+        # screen: nothing scrolls, zooms or is selected.
+        page.do(eval="document.documentElement.style.overflow = document.body.style.overflow = 'auto';"
+                     "document.body.style.height = '300%'")
+        for x, y in ((195, 600), (20, 300), (195, 100)):
+            page.touch("start", (x, y, 1))
+            for step in range(1, 5):
+                page.touch("move", (x + 10 * step, y - 60 * step, 1))
+            page.touch("end")
+            page.tap(x, y - 50)
+            page.tap(x, y - 50)
+        page.do(pinch=[195, 300, 2.0])
+        moved = "[scrollY, visualViewport.scale, visualViewport.offsetTop, String(getSelection())]"
+        assert (where := page.do(eval=moved)) == [0, 1, 0, ""], where
+        page.do(eval="document.documentElement.style.overflow = document.body.style.overflow = '';"
+                     "document.body.style.height = ''")
+        page.tap(195, 124)
+        for view in ((844, 390), (390, 844)):
+            page.turn(*view)
+            assert (found := page.placed(f"title_{view[0]}x{view[1]}", title)) is True, found
         assert page.faults == [], page.faults
     finally:
         page.kill()

@@ -39,9 +39,10 @@ class Page(Face):
     """The game in a page of headless Chromium, its screenshots kept in
     ARTEFACTS/run; pre_run is JavaScript run before the program starts, init
     before any of the page's own (a stand-in for what the browser offers);
-    scale the device pixels per CSS pixel."""
+    scale the device pixels per CSS pixel; phone a mobile browser on a touch
+    screen."""
 
-    def __init__(self, url, run, profile, size=(1280, 800), pre_run="", init="", scale=1):
+    def __init__(self, url, run, profile, size=(1280, 800), pre_run="", init="", scale=1, phone=False):
         self.run, self.kept, self.dir = run, 0, os.path.join(ARTEFACTS, run)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
@@ -49,7 +50,7 @@ class Page(Face):
                                      env=dict(os.environ, NODE_PATH=node_modules()), text=True,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.do(open=url, profile=profile, width=size[0], height=size[1], scale=scale, preRun=pre_run,
-                initScript=init)
+                initScript=init, phone=phone)
 
     def do(self, **command):
         self.proc.stdin.write(json.dumps(command) + "\n")
@@ -88,6 +89,16 @@ class Page(Face):
         time.sleep(hold)
         self.do(up=KEYS.get(name, name))
         time.sleep(settle)
+
+    def touch(self, kind, *fingers):
+        """A touch event of kind start, move, end or cancel; fingers (x, y, id)
+        in CSS pixels are those down after it."""
+        self.do(touch="touch" + kind.capitalize(), points=fingers)
+
+    def tap(self, x, y, hold=0.0):
+        self.touch("start", (x, y, 1))
+        time.sleep(hold)
+        self.touch("end")
 
     def wait_eval(self, expression, want, limit=10.0):
         """The expression's value in the page as soon as it is `want`, or as

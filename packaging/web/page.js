@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The page's side of the browser build: what the game's platform layer
 // (src/platform/web/) asks of the browser, and what the browser tells it.
-// The picture on the canvas, enlarged by a whole number; the keys; full
-// screen; the sound's way out; the best score in the page's storage; the
+// The picture on the canvas, enlarged by a whole number; the keys, pads
+// and touch controls; full screen; the screen kept on; the sound's way out; the best score in the page's storage; the
 // messages and the end of a run. Runs before the program starts.
 var Page = (function () {
   var canvas, context, board, note;
   var pack = null; // the pack's bytes, unpacked, until the program's folder has them
   var prompting = false, fullScreenAsked = false, ended = false;
+  var answers = { y: 0, line: 1 }; // where the prompt's answers are, in the frame
 
   // The library's scancodes of the keys the game can be given, by the
   // browser's names of the keys' places (the program names them: keyName).
@@ -34,16 +35,26 @@ var Page = (function () {
   }
 
   // The largest whole number of device pixels per game pixel that fits the
-  // window, or the screen in full screen, centred. Only a window smaller
-  // than the frame shrinks it, smoothly, so that nothing is cut off.
+  // window, or the screen in full screen, centred. With touch controls it
+  // fits beside them in landscape, centred, and above them in portrait, at
+  // the top; where it would not fit whole there they lie over it, at its
+  // edges. Only a window smaller than the frame shrinks it, smoothly, so
+  // that nothing is cut off.
   function fit() {
-    var size = deviceSize(), w = frame.width, h = frame.height;
-    var k = Math.min(size[0] / w, size[1] / h);
-    if (k >= 1) k = Math.floor(k);
+    var size = deviceSize(), w = frame.width, h = frame.height, room = controlsRoom();
+    var free = [size[0] - room.left - room.right, size[1] - room.below];
+    var k = Math.floor(Math.min(free[0] / w, free[1] / h)), left = room.left, top = room.below > 0;
+    if (k < 1) {
+      free = size;
+      left = 0;
+      top = false;
+      k = Math.min(size[0] / w, size[1] / h);
+      if (k >= 1) k = Math.floor(k);
+    }
     at.w = Math.round(w * k);
     at.h = Math.round(h * k);
-    at.x = Math.floor((size[0] - at.w) / 2);
-    at.y = Math.floor((size[1] - at.h) / 2);
+    at.x = left + Math.floor((free[0] - at.w) / 2);
+    at.y = top ? 0 : Math.floor((free[1] - at.h) / 2);
     // A new size empties the canvas and resets how it draws.
     if (canvas.width !== size[0]) canvas.width = size[0];
     if (canvas.height !== size[1]) canvas.height = size[1];
@@ -85,24 +96,50 @@ var Page = (function () {
     board.hidden = false;
   }
 
-  // Who holds each key the game was given, by scancode: the keyboard and
-  // each pad's controls. The game sees a key go down with its first holder
-  // and up with its last, so a pad and the keyboard never let go of each
-  // other's keys.
+  // Who holds each key the game was given, by scancode: the keyboard, each
+  // pad's controls and each finger on the touch controls. The game sees a
+  // key go down with its first holder and up with its last, so none of them
+  // lets go of another's keys.
   var holders = {};
   // The keys down on the keyboard, by place: held on, they repeat, and one
   // still held when the game ends is no press that starts it again.
   var keyboard = {};
+  // The characters of the keys the pads and the touch controls press.
+  var KEY_ASCII = { Enter: 13, Escape: 27, Digit1: 49, Digit2: 50 };
 
   function hold(code, ascii) {
     holders[code] = (holders[code] || 0) + 1;
-    if (holders[code] === 1 && !ended) Module._web_key(code, 1, ascii);
+    if (holders[code] === 1) change(code, 1, ascii);
   }
 
   function letGo(code) {
     if (!holders[code]) return;
     holders[code]--;
-    if (!holders[code] && !ended) Module._web_key(code, 0, 0);
+    if (!holders[code]) change(code, 0, 0);
+  }
+
+  // A key's changes reach the game one a pass at most: one that went down
+  // goes up only once a pass has run since, and down again only once a
+  // pass has seen it up, so a tap however short, and the next however
+  // quick, are each seen. The program counts its passes (web_passes).
+  // By scancode: the pass of the last change, and the changes waiting.
+  var changes = {};
+
+  function change(code, down, ascii) {
+    var key = changes[code] || (changes[code] = { pass: -1, waiting: [] });
+    key.waiting.push([down, ascii]);
+    if (key.waiting.length === 1) passOn(code);
+  }
+
+  function passOn(code) {
+    var key = changes[code];
+    while (key && key.waiting.length && !ended) {
+      var pass = Module._web_passes();
+      if (pass === key.pass) return void setTimeout(passOn, 4, code);
+      var next = key.waiting.shift();
+      Module._web_key(code, next[0], next[1]);
+      key.pass = pass;
+    }
   }
 
   // The program has returned: a new press loads the page again.
@@ -138,6 +175,8 @@ var Page = (function () {
     if (!ended) Module._web_keys_up();
     holders = {};
     keyboard = {};
+    changes = {};
+    for (var id in fingers) steer(fingers[id], 0, true);
     for (var index in pads)
       for (var c = 0; c < pads[index].length; c++)
         if (pads[index][c]) pads[index][c] = -1;
@@ -157,7 +196,6 @@ var Page = (function () {
   // answer is 2, as a pad can't ask for full screen. Pads are read once a
   // frame while any is plugged in; a pad pulled out lets go of its keys.
   var PAD_KEYS = ['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', 'Enter', 'Escape'];
-  var PAD_ASCII = { Enter: 13, Escape: 27, Digit2: 50 };
   var STICK = 0.5;
   // By pad index, per control of PAD_KEYS: 0 up, the scancode it holds,
   // or -1 held with no key (held on through a lost focus or the end).
@@ -180,7 +218,7 @@ var Page = (function () {
     if (!navigator.userActivation || navigator.userActivation.hasBeenActive) startSound();
     var name = prompting ? 'Digit2' : PAD_KEYS[control], code = scancodes[name];
     if (code === undefined) return -1;
-    hold(code, PAD_ASCII[name] || 0);
+    hold(code, KEY_ASCII[name] || 0);
     return code;
   }
 
@@ -188,9 +226,7 @@ var Page = (function () {
     for (var c = 0; c < PAD_KEYS.length; c++) {
       if (now[c] && !held[c]) held[c] = padPressed(c);
       else if (!now[c] && held[c]) {
-        // Let go in a task of its own, after the game's wake-up already due:
-        // a press that lasted through a stall of the page is still seen.
-        if (held[c] > 0) setTimeout(letGo, 0, held[c]);
+        if (held[c] > 0) letGo(held[c]);
         held[c] = 0;
       }
     }
@@ -217,6 +253,144 @@ var Page = (function () {
     if (reading) return;
     reading = true;
     requestAnimationFrame(readPads);
+  }
+
+  // ---- touch ------------------------------------------------------------
+  // On a touch screen (a coarse pointer, or a first touch) the page shows a
+  // d-pad and two buttons (shell.html), which hold the keys they stand for.
+  // Each finger is followed by its identifier: on the d-pad it holds the arm
+  // it is nearest to from the pad's centre, so a finger sliding from one arm
+  // to the next changes direction; on a button it holds until lifted,
+  // wherever it is then. A tap elsewhere answers the prompt, starts the
+  // sound and, after the end, starts the game again. The page itself never
+  // scrolls, zooms or selects for a touch.
+  var touching = false, dpad, buttons;
+  // By touch identifier: on ('pad', a key's name, or null), the scancode it
+  // holds (0 for none) and whether it began after the end.
+  var fingers = {};
+
+  function showTouch() {
+    if (touching) return;
+    touching = true;
+    document.documentElement.classList.add('touch');
+    fit();
+  }
+
+  // The room the touch controls' panes take at the window's edges, in device
+  // pixels: beside the picture in landscape, below it in portrait.
+  function controlsRoom() {
+    var room = { left: 0, right: 0, below: 0 };
+    if (!touching) return room;
+    var ratio = window.devicePixelRatio || 1, view = canvas.getBoundingClientRect();
+    var pad = dpad.getBoundingClientRect(), keys = buttons.getBoundingClientRect();
+    if (matchMedia('(orientation: landscape)').matches) {
+      room.left = Math.ceil((pad.right - view.left) * ratio);
+      room.right = Math.ceil((view.right - keys.left) * ratio);
+    } else room.below = Math.ceil((view.bottom - Math.min(pad.top, keys.top)) * ratio);
+    return room;
+  }
+
+  // The arm of the d-pad a touch is on: its key's name, or null in the middle.
+  function arm(touch) {
+    var box = dpad.getBoundingClientRect();
+    var x = touch.clientX - (box.left + box.width / 2), y = touch.clientY - (box.top + box.height / 2);
+    if (Math.max(Math.abs(x), Math.abs(y)) < box.width / 8) return null;
+    if (Math.abs(x) > Math.abs(y)) return x < 0 ? 'ArrowLeft' : 'ArrowRight';
+    return y < 0 ? 'ArrowUp' : 'ArrowDown';
+  }
+
+  // The finger now holds the key of that name (none for null); quiet, it
+  // forgets its key without letting go (the keys were all let go of).
+  function steer(finger, name, quiet) {
+    var code = name ? scancodes[name] : 0;
+    if (code === finger.code) return;
+    if (finger.code) {
+      if (!quiet) letGo(finger.code);
+      finger.shown.classList.remove('down');
+    }
+    finger.code = code || 0;
+    if (!code) return;
+    finger.shown = document.querySelector('#touch [data-key=' + name + ']');
+    finger.shown.classList.add('down');
+    hold(code, KEY_ASCII[name] || 0);
+  }
+
+  function touchStart(event) {
+    event.preventDefault();
+    showTouch();
+    for (var i = 0; i < event.changedTouches.length; i++) {
+      var touch = event.changedTouches[i], target = touch.target;
+      var control = target.closest && target.closest('#dpad, #buttons [data-key]');
+      var finger = fingers[touch.identifier] = {
+        on: control ? (control === dpad ? 'pad' : control.dataset.key) : null, code: 0, late: ended };
+      if (!ended && finger.on) steer(finger, finger.on === 'pad' ? arm(touch) : finger.on);
+    }
+  }
+
+  function touchMove(event) {
+    event.preventDefault();
+    for (var i = 0; i < event.changedTouches.length; i++) {
+      var touch = event.changedTouches[i], finger = fingers[touch.identifier];
+      if (finger && finger.on === 'pad' && !ended) steer(finger, arm(touch));
+    }
+  }
+
+  // A lifted finger is a user's gesture to the browser, as a key is: the
+  // sound may start here and full screen be asked for.
+  function touchEnd(event) {
+    event.preventDefault();
+    for (var i = 0; i < event.changedTouches.length; i++) {
+      var touch = event.changedTouches[i], finger = fingers[touch.identifier];
+      if (!finger) continue;
+      delete fingers[touch.identifier];
+      steer(finger, null);
+      if (event.type === 'touchcancel') continue;
+      if (ended) {
+        // Once the touch is over: loading the page again inside its own
+        // event leaves the browser waiting for its end.
+        if (finger.late) setTimeout(startAgain, 0);
+        continue;
+      }
+      startSound();
+      if (prompting && !finger.on) answer(touch);
+    }
+  }
+
+  // A tap on the prompt's answer, or on the line beyond it (a finger is
+  // wider than a line), presses its digit; on the first it asks for full
+  // screen as the key does.
+  function answer(touch) {
+    var ratio = window.devicePixelRatio || 1, k = at.w / frame.width;
+    var x = (touch.clientX * ratio - at.x) / k, y = (touch.clientY * ratio - at.y) / k;
+    var line = Math.floor((y - answers.y) / answers.line);
+    if (x < 0 || x >= frame.width || line < -1 || line > 2) return;
+    var name = line < 1 ? 'Digit1' : 'Digit2', code = scancodes[name];
+    if (name === 'Digit1') askFullScreen();
+    hold(code, KEY_ASCII[name]);
+    letGo(code);
+  }
+
+  // ---- the screen kept on -----------------------------------------------
+  // While the program runs and the page shows, where the browser offers it.
+  // The browser lets go of the lock when the page is hidden; it is asked for
+  // again when it shows.
+  var awake = null; // the lock asked for: a promise of it, or of null
+
+  function keepAwake() {
+    if (awake || ended || document.hidden || !navigator.wakeLock) return;
+    awake = navigator.wakeLock.request('screen').catch(function () { return null; });
+  }
+
+  function letSleep() {
+    if (!awake) return;
+    awake.then(function (lock) { if (lock) lock.release().catch(function () {}); });
+    awake = null;
+  }
+
+  function visibility() {
+    if (!document.hidden) return keepAwake();
+    letSleep();
+    if (!ended) Module._web_page_hidden();
   }
 
   function askFullScreen() {
@@ -306,6 +480,9 @@ var Page = (function () {
       frameContext = frame.getContext('2d', { alpha: false });
       board = document.getElementById('message');
       note = document.getElementById('ended');
+      dpad = document.getElementById('dpad');
+      buttons = document.getElementById('buttons');
+      if (matchMedia('(any-pointer: coarse)').matches) showTouch();
       fit();
       watchSize();
       addEventListener('resize', fit);
@@ -317,9 +494,14 @@ var Page = (function () {
       addEventListener('mousedown', clicked);
       if (navigator.getGamepads) addEventListener('gamepadconnected', padConnected);
       addEventListener('pagehide', function () { if (!ended) Module._web_page_hidden(); });
-      document.addEventListener('visibilitychange', function () {
-        if (document.hidden && !ended) Module._web_page_hidden();
-      });
+      document.addEventListener('visibilitychange', visibility);
+      keepAwake();
+      var active = { passive: false };
+      addEventListener('touchstart', touchStart, active);
+      addEventListener('touchmove', touchMove, active);
+      addEventListener('touchend', touchEnd, active);
+      addEventListener('touchcancel', touchEnd, active);
+      addEventListener('contextmenu', function (e) { if (touching) e.preventDefault(); });
       canvas.focus();
       FS.writeFile('/zarn.dat', pack);
       pack = null;
@@ -386,8 +568,12 @@ var Page = (function () {
       fit();
     },
     fullScreenAsked: function () { return fullScreenAsked; },
-    // Whether the mode prompt is up, where 1 asks for full screen.
-    prompting: function (on) { prompting = !!on; },
+    // Whether the mode prompt is up, where 1 asks for full screen, and where
+    // in the frame its answers' lines are: from y down, line pixels each.
+    prompting: function (on, y, line) {
+      prompting = !!on;
+      answers = { y: y, line: line };
+    },
     message: say,
     // The kept bytes, up to size of them, into the program's memory: their
     // count, -1 when none are kept (or storage is refused), -2 when the
@@ -415,6 +601,7 @@ var Page = (function () {
     // The program has returned: say so, and how to start again.
     ended: function () {
       ended = true;
+      letSleep();
       canvas.style.opacity = 0.4;
       if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
       note.hidden = false;

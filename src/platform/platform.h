@@ -20,6 +20,12 @@
 // the platform decides how it is enlarged on the display.
 enum { FRAME_W = 320, FRAME_H = 240 };
 
+// The mode prompt's two answers, "1 - ..." and "2 - ...", lines of text
+// PROMPT_LINE_H high from PROMPT_ANSWERS_Y down, starting at x
+// PROMPT_ANSWERS_X. A platform that takes taps turns one on an answer into
+// its key.
+enum { PROMPT_ANSWERS_X = 104, PROMPT_ANSWERS_Y = 112, PROMPT_LINE_H = 8 };
+
 // The display modes start-up asks for, by the role they play.
 enum GfxRole {
   GFX_ROLE_WINDOW,          // the preferred windowed driver

@@ -35,8 +35,9 @@ int choose_display_mode() {
     return -1;
   clear_to_color(prompt, 0);
   draw_text_centre(prompt, 160, 96, 2, "Choose Mode");
-  draw_text(prompt, 104, 112, 1, "1 - Fullscreen");
-  draw_text(prompt, 104, 120, 1, "2 - Window");
+  draw_text(prompt, PROMPT_ANSWERS_X, PROMPT_ANSWERS_Y, 1, "1 - Fullscreen");
+  draw_text(prompt, PROMPT_ANSWERS_X, PROMPT_ANSWERS_Y + PROMPT_LINE_H, 1,
+            "2 - Window");
   platform_present(prompt);
 
   int choice = 0;

@@ -3,9 +3,13 @@
 // driven by one JSON command a line on standard input, each answered by one
 // JSON line: {"open": URL, "profile": DIR, "width": W, "height": H,
 // "scale": S (device pixels per CSS pixel, 1 when not given), "preRun": JS,
-// "initScript": JS} (preRun is run before the program starts, initScript as
-// below, from the first page on), {"size": [W, H]} (the
-// window's CSS size),
+// "initScript": JS, "phone": true} (preRun is run before the program starts,
+// initScript as below, from the first page on; phone: a mobile browser on a
+// touch screen), {"size": [W, H]} (the window's CSS size; a phone's turns
+// with it),
+// {"touch": "touchStart"|"touchMove"|"touchEnd"|"touchCancel", "points":
+// [[X, Y, ID], ...]} (the fingers down after it, in CSS pixels: those left
+// out of a move are lifted), {"pinch": [X, Y, SCALE]} (two fingers spread),
 // {"tab": URL} (another page, which the next commands are for), {"front": N}
 // (the commands go to the Nth page), {"down": KEY}, {"up": KEY},
 // {"click": [X, Y], "button": "left"|"right"|"middle"},
@@ -15,8 +19,7 @@
 // page loaded from then on: a stand-in for what the browser offers),
 // {"installability": true} (Chromium's reasons the page cannot be installed),
 // {"cpuRate": N} (the page's CPU slowed N times, 1 for full speed, as a
-// slower machine: kept over reloads). "mobile": true in open emulates a
-// phone's browser: touch, and the page laid out as on a phone.
+// slower machine: kept over reloads).
 // Every answer carries what went wrong in the pages so far: errors, failed
 // requests, requests that left the page's own file, and what a
 // Content-Security-Policy refused.
@@ -67,6 +70,13 @@ function watch(p) {
   return p;
 }
 
+// A page's own CDP session, kept for its touches.
+const sessions = new WeakMap();
+async function cdpOf(p) {
+  if (!sessions.has(p)) sessions.set(p, await context.newCDPSession(p));
+  return sessions.get(p);
+}
+
 async function run(c) {
   if (c.open) {
     home = c.open.startsWith('file:') ? 'file://' : new URL(c.open).origin + '/';
@@ -77,7 +87,7 @@ async function run(c) {
       executablePath: '/usr/bin/chromium', headless: true,
       args: FLAGS.concat('--force-device-scale-factor=' + (c.scale || 1)),
       viewport: { width: c.width, height: c.height }, deviceScaleFactor: c.scale || 1,
-      isMobile: !!c.mobile, hasTouch: !!c.mobile,
+      hasTouch: !!c.phone, isMobile: !!c.phone,
     });
     await context.addInitScript(WATCH_SOUND);
     await context.addInitScript(WATCH_POLICY);
@@ -93,6 +103,13 @@ async function run(c) {
   else if (c.size) await page.setViewportSize({ width: c.size[0], height: c.size[1] });
   else if (c.down) await page.keyboard.down(c.down);
   else if (c.up) await page.keyboard.up(c.up);
+  else if (c.touch) {
+    const points = (c.points || []).map(([x, y, id]) => ({ x, y, id }));
+    await (await cdpOf(page)).send('Input.dispatchTouchEvent', { type: c.touch, touchPoints: points });
+  } else if (c.pinch) {
+    await (await cdpOf(page)).send('Input.synthesizePinchGesture',
+      { x: c.pinch[0], y: c.pinch[1], scaleFactor: c.pinch[2], gestureSourceType: 'touch' });
+  }
   else if (c.click) await page.mouse.click(c.click[0], c.click[1], { button: c.button || 'left' });
   else if (c.shot) {
     // All the window's device pixels: Playwright's own screenshot takes the

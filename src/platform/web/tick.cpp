@@ -11,12 +11,16 @@
 
 namespace {
 
-EM_JS(void, page_prompting, (int on), { Page.prompting(on); });
+EM_JS(void, page_prompting, (int on, int answers_y, int line_h),
+      { Page.prompting(on, answers_y, line_h); });
 
 void (*game_tick_handler)();
 std::atomic<int> *pending_tick;
 TickClock tick_clock;
 int loop_shown = -1;
+// The passes begun: the page lets a key change only once a pass has run
+// since its last change, so that a tap, however short, is seen.
+unsigned passes_begun;
 
 // Sleeps until the clock gives the next tick, and gives it to the game.
 // clock_ns reads the page's own clock here, which a hidden page's sleep does
@@ -41,10 +45,12 @@ void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
 }
 
 void platform_wait_pass(LoopId loop) {
-  // The page asks for full screen only while the prompt is up.
+  passes_begun++;
+  // The page asks for full screen only while the prompt is up, and a tap on
+  // an answer answers it.
   if (loop != loop_shown) {
     loop_shown = loop;
-    page_prompting(loop == LOOP_PROMPT);
+    page_prompting(loop == LOOP_PROMPT, PROMPT_ANSWERS_Y, PROMPT_LINE_H);
   }
   mix_ahead();
   // The menu and the prompt never clear the flag, and the pages clear it
@@ -59,3 +65,5 @@ void platform_wait_pass(LoopId loop) {
     sleep_until_tick();
   timing_note_pass(loop); // the tick this pass takes
 }
+
+extern "C" EMSCRIPTEN_KEEPALIVE unsigned web_passes() { return passes_begun; }
