@@ -13,7 +13,8 @@ by side, the slowest first, each with its own displays and temporary folder.
 A file whose tests must not run beside each other says ONE_AT_A_TIME = True:
 the page's tests each start a browser of many processes, and beside another
 one the page's on-screen player, which plays in real time, falls behind the
-game."""
+game. Its tests that have no such player it names in BESIDE_OTHERS = (...):
+they run as any other."""
 import argparse
 import inspect
 import json
@@ -42,26 +43,31 @@ def collect(word):
     """(name, file, function, under node) of the chosen tests, and the builds
     they need, read from the files' text: nothing is imported here. Those
     that need a build of their own come first: they are the long ones."""
-    tests, needs, heavy = [], set(), set()
+    tests, needs, heavy, alone, beside = [], set(), set(), set(), set()
     for fname in files():
         text = open(os.path.join(HERE, fname)).read()
-        m = re.search(r"^BUILDS = \(([^)]*)\)", text, re.M)
-        builds = set(re.findall(r'"(\w+)"', m.group(1))) if m else set()
+        def names(tuple_name):  # the words of `NAME = ("a", "b")`
+            m = re.search(rf"^{tuple_name} = \(([^)]*)\)", text, re.M)
+            return set(re.findall(r'"(\w+)"', m[1])) if m else set()
+        builds = names("BUILDS")
         if builds:
             heavy.add(fname)
+        # A file that runs one at a time runs its tests as one job, in file
+        # order, but for those it names in BESIDE_OTHERS.
+        if re.search(r"^ONE_AT_A_TIME = True", text, re.M):
+            alone.add(fname)
+            beside |= names("BESIDE_OTHERS")
         for name, params in re.findall(r"^def (test_\w+)\(([^)]*)\)", text, re.M):
-            variants = [False, True] if "tool" in params else [False]
-            for node in variants:
+            for node in [False, True] if "tool" in params else [False]:
                 full = f"{fname[:-3]}.{name}{NODE if node else ''}"
                 if word and word not in full:
                     continue
                 tests.append((full, fname, name, node))
                 needs |= builds | ({"web"} if node else set())
     tests.sort(key=lambda t: not (t[3] or t[1] in heavy))
-    # The tests of a file that runs one at a time are one job, in file order.
-    alone = {f for f in files() if re.search(r"^ONE_AT_A_TIME = True", open(os.path.join(HERE, f)).read(), re.M)}
-    groups = {f: [t for t in tests if t[1] == f and not t[3]] for f in alone}
-    tests = [t for t in tests if t[1] not in alone or t[3]] + [("group", f, g) for f, g in groups.items() if g]
+    grouped = lambda t: t[1] in alone and not t[3] and t[2] not in beside
+    groups = {f: [t for t in tests if t[1] == f and grouped(t)] for f in alone}
+    tests = [t for t in tests if not grouped(t)] + [("group", f, g) for f, g in groups.items() if g]
     return tests, needs
 
 
