@@ -13,6 +13,7 @@ import time
 import zipfile
 
 from webpage import SCORE_KEY, STORED, STRICT_POLICY, Page, built, served
+from window import enlarged
 from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, ape_rung, as_screen,
                      check_game_start, play_a_handover_and_back, prompt_shown, shows_text, traced)
 from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch, shot, trace
@@ -168,40 +169,25 @@ def lit(rows):
             max((len(rows[y].rstrip(b"\0")) + 2) // 3 for y in ys), ys[-1] + 1)
 
 
-def screenshot(page, name):
-    """The page's device pixels: (width, height, RGB rows)."""
-    ppm = page.pixels(os.path.join(page.dir, name + ".png"))
-    w, h = (int(v) for v in ppm.split()[1:3])
-    screen = ppm[len(ppm) - 3 * w * h:]
-    return w, h, [screen[y * 3 * w:(y + 1) * 3 * w] for y in range(h)]
-
-
-def sharp(w, h, rows, frame):
+def sharp(ppm, frame):
     """True where the screen shows frame (the game's 320x240 RGB bytes) as
-    k x k squares of device pixels, k the largest whole number that fits,
-    at the whole offset that centres it, black round it; else what it
-    found: k and the offset from where the picture lies, and the count of
-    device pixels that differ from the frame so enlarged and placed."""
-    box, want = lit(rows), lit([frame[y * 960:(y + 1) * 960] for y in range(240)])
-    if box is None:
-        return "nothing shown"
-    k = round((box[3] - box[1]) / (want[3] - want[1]))
-    x, y = box[0] - want[0] * k, box[1] - want[1] * k
-    if k < 1 or not (0 <= x <= w - 320 * k and 0 <= y <= h - 240 * k):
-        return f"k {k} at {x},{y} does not fit {w}x{h}"
-    black = b"\0" * 3 * w
-    enlarged = [black] * h
-    for r in range(240):
-        line = b"".join(frame[i:i + 3] * k for i in range(960 * r, 960 * (r + 1), 3))
-        enlarged[y + k * r:y + k * (r + 1)] = [black[:3 * x] + line + black[3 * (x + 320 * k):]] * k
-    differ = sum(a[i:i + 3] != b[i:i + 3] for a, b in zip(rows, enlarged) if a != b for i in range(0, 3 * w, 3))
-    fits = (k, x, y) == (min(w // 320, h // 240), (w - 320 * k) // 2, (h - 240 * k) // 2)
-    return differ == 0 and fits or f"k {k} at {x},{y} on {w}x{h}: {differ} device pixels differ"
+    k x k squares of device pixels (window.enlarged checks them), k the
+    largest whole number that fits, at the whole offset that centres it,
+    black round it; else what it found."""
+    try:
+        img, screen, size, k = enlarged(ppm)
+    except AssertionError as e:
+        return str(e)
+    black = screen.count(0) - k * k * img.count(0) == len(screen) - k * k * len(img)
+    return img == frame and black or f"k {k} on {size}: {'not black round it' if black else 'another picture'}"
 
 
-def shrunk(w, h, rows, frame):
+def shrunk(ppm, frame):
     """True where the screen, smaller than the frame, shows all of it shrunk
     to fit and centred: what is lit where the frame's lit part lands then."""
+    w, h = (int(v) for v in ppm.split()[1:3])
+    screen = ppm[len(ppm) - 3 * w * h:]
+    rows = [screen[3 * w * y:3 * w * (y + 1)] for y in range(h)]
     s, box, want = min(w / 320, h / 240), lit(rows), lit([frame[y * 960:(y + 1) * 960] for y in range(240)])
     x, y = (w - round(320 * s)) // 2, (h - round(240 * s)) // 2
     near = [x + want[0] * s, y + want[1] * s, x + want[2] * s, y + want[3] * s]
@@ -211,7 +197,8 @@ def shrunk(w, h, rows, frame):
 def wait_placed(page, name, frame, test=sharp, limit=10.0):
     """True once the page's picture passes the test, else the last finding."""
     end = time.time() + limit
-    while (found := test(*screenshot(page, name), frame)) is not True and time.time() < end:
+    png = os.path.join(page.dir, name + ".png")
+    while (found := test(page.pixels(png), frame)) is not True and time.time() < end:
         time.sleep(0.05)
     return found
 
