@@ -22,7 +22,9 @@ BUILDS = ("web",)
 ONE_AT_A_TIME = True
 # No player on the screen in these, which wait for what they read.
 BESIDE_OTHERS = ("test_web_a_long_game_under_node_as_native", "test_web_tool_under_node_ends_at_a_closed_pipe_as_native",
-                 "test_web_every_game_pixel_a_whole_square_at_any_ratio_and_zoom")
+                 "test_web_every_game_pixel_a_whole_square_at_any_ratio_and_zoom",
+                 "test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores",
+                 "test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_start_says_so")
 ZIP_FILES = ["index.html", "zarn.js", "zarn.wasm", "start.js", "sound.js", "page.css", "sw.js",
              "manifest.webmanifest", "icon-192.png", "icon-512.png", "README.txt"]
 
@@ -247,7 +249,7 @@ def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores()
             page.wait_for(lambda img: img == title, what="the title")
             assert page.keep("title") == title and page.do(eval="nostart.hidden") is True
             for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:  # a game at level 16
-                page.press(name, hold=0.05, settle=0.05)
+                page.press(name, settle=0.05)
             page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 60, "the game over")
             sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
             assert sound[0] == ["running"] and sound[1] > 20, sound
