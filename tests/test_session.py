@@ -54,16 +54,6 @@ def full_screen_title(win, title, size=(1920, 1080), k=4):
     assert win.screen.count(0) - k * k * img.count(0) == len(win.screen) - k * k * len(img), "not black around"
 
 
-def press_across_focus_loss(win, name):
-    """Holds a key while the focus (and the pointer: no window manager runs)
-    goes elsewhere, and lets it go there."""
-    root = subprocess.run(["xdotool", "search", "--maxdepth", "0", "--name", ""], env=win.env,
-                          capture_output=True, text=True).stdout.split()[0]
-    subprocess.run(["xdotool", "windowfocus", "--sync", win.wid, "keydown", name, "sleep", "0.3", "windowfocus",
-                    root, "mousemove", "1000", "700", "sleep", "0.3", "keyup", name, "windowfocus", win.wid,
-                    "sleep", "0.3"], env=win.env, check=True)
-
-
 def test_session_window_play_instructions_quit():
     folder = scratch(hiscore=EARLIER)
     path = os.path.join(folder, "hiscore.zrn")
@@ -79,8 +69,14 @@ def test_session_window_play_instructions_quit():
             assert win.keep("title") == title, "the title screen differs from the replay's"
             assert win.size == (640, 480)
             play_a_handover_and_back(win, game, title)
-            # The key let go elsewhere must not stay down and swallow the next press.
-            press_across_focus_loss(win, "Down")
+            # Down held while the focus (and the pointer: no window manager
+            # runs) goes elsewhere, and let go there, must not stay down and
+            # swallow the next press.
+            root = subprocess.run(["xdotool", "search", "--maxdepth", "0", "--name", ""], env=env,
+                                  capture_output=True, text=True).stdout.split()[0]
+            subprocess.run(["xdotool", "windowfocus", "--sync", win.wid, "keydown", "Down", "sleep", "0.3",
+                            "windowfocus", root, "mousemove", "1000", "700", "sleep", "0.3", "keyup", "Down",
+                            "windowfocus", win.wid, "sleep", "0.3"], env=env, check=True)
             win.press("Down")
             assert win.grab() == pages["title3"]
             win.press("Return", settle=1.0)
