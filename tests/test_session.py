@@ -175,11 +175,9 @@ int set_gfx_mode(int card, int w, int h, int v_w, int v_h) {
 
 def test_session_full_screen_at_the_desktop_size():
     shim = tempfile.mkdtemp(prefix="zarn-shim-")
-    with open(os.path.join(shim, "nowin.c"), "w") as f:
-        f.write(NO_WINDOW)
+    open(os.path.join(shim, "nowin.c"), "w").write(NO_WINDOW)
     # Linked to the library, so that the launcher's shell, which loads it too, finds its symbols.
-    subprocess.run(["cc", "-shared", "-fPIC", "-o", "nowin.so", "nowin.c", "-lalleg", "-ldl"], cwd=shim,
-                   check=True)
+    subprocess.run(["cc", "-shared", "-fPIC", "-o", "nowin.so", "nowin.c", "-lalleg", "-ldl"], cwd=shim, check=True)
     folder = scratch(hiscore=SAVED)
     path = os.path.join(folder, "hiscore.zrn")
     title = traced(tuple(TO_TITLE))["title"]

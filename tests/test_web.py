@@ -58,8 +58,7 @@ def test_web_a_long_game_under_node_as_native():
     for program in (TRACE, node_trace()):
         folder = scratch(hiscore=EARLIER)
         os.mkdir(os.path.join(folder, "shots"))
-        with open(os.path.join(folder, "script"), "w") as f:
-            f.write(script)
+        open(os.path.join(folder, "script"), "w").write(script)
         out = subprocess.run([program, "--seed", "4242", "--shots", "shots", "script"], cwd=folder,
                              capture_output=True, timeout=600)
         shots = {n: open(os.path.join(folder, "shots", n), "rb").read()
@@ -74,8 +73,7 @@ def test_web_tool_under_node_ends_at_a_closed_pipe_as_native():
     # A long script read into `head -c 100`: the native tool ends at once by
     # SIGPIPE; under node it must not play on unread (50 s here).
     folder = scratch()
-    with open(os.path.join(folder, "script"), "w") as f:
-        f.write(". 2\n. ENTER\n" + "T\n" * 300000)
+    open(os.path.join(folder, "script"), "w").write(". 2\n. ENTER\n" + "T\n" * 300000)
     ends = []
     for program in (TRACE, node_trace()):
         start = time.time()

@@ -105,8 +105,7 @@ def sessions(env, folder, title, game):
 
 def test_windows_zip_under_wine():
     folder, prefix = unpacked_zip()
-    with open(os.path.join(folder, "hiscore.zrn"), "wb") as f:
-        f.write(EARLIER)
+    open(os.path.join(folder, "hiscore.zrn"), "wb").write(EARLIER)
     title = traced(tuple(TO_TITLE))["title"]
     game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
     with xserver() as env:
