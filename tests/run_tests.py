@@ -73,7 +73,8 @@ def collect(word):
     tests.sort(key=lambda t: not (t[3] or t[1] in heavy))
     grouped = lambda t: t[1] in alone and not t[3] and t[2] not in beside
     groups = {f: [t for t in tests if t[1] == f and grouped(t)] for f in alone}
-    tests = [t for t in tests if not grouped(t)] + [("group", f, g) for f, g in groups.items() if g]
+    # A group is as long as its tests together: it comes first of all.
+    tests = [("group", f, g) for f, g in groups.items() if g] + [t for t in tests if not grouped(t)]
     return tests, needs
 
 
