@@ -126,7 +126,7 @@ def climb(win, frm, to):
     before = abs(RUNG_Y[to - step] - RUNG_Y[frm]) // 2 if to - step != frm else 0
     at = abs(RUNG_Y[to] - RUNG_Y[frm]) // 2
     win.press("Down" if step > 0 else "Up", hold=max(0.06, (before + at) / 2 * 0.02), settle=0)
-    win.wait_for(lambda img: ape_rung(img) is not None, 4, "the ape on a rung")
+    win.wait_for(lambda img: ape_rung(img) is not None, 15, "the ape on a rung")
 
 
 def play_to_first_handover(win, limit=150):
