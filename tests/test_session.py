@@ -266,7 +266,7 @@ def test_session_a_raised_best_score_survives_signals_a_destroyed_window_and_a_l
                 for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:
                     wins[-1].press(name, hold=0.08, settle=0.05)
             for win in wins:
-                win.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 60, "the game over")
+                win.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 120, "the game over")
                 win.keep("game_over")
             wins[0].press("x")  # not a menu key
             wins[0].wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
