@@ -1,19 +1,16 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
 """Runs every test of the project, or those whose names hold WORD, and ends
-with one summary line. HACKING.md ("Adding a test", "The suite") says what a
-test is to it: a test_* function of tests/test_*.py, run once more under node
-as NAME[web] when it takes `tool`, in a file whose BUILDS names the builds it
-needs; the C++ unit tests, one GoogleTest program per build; the workers side
-by side, the slowest first, each with its own displays and temporary folder.
+with one summary line; HACKING.md ("Adding a test", "The suite") says what a
+test is to it.
 
     run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD] [-j N]
     run_tests.py --needs [-k WORD]     the builds the chosen tests need
 
 A file whose tests must not run beside each other says ONE_AT_A_TIME = True:
-the page's tests each start a browser of many processes, and beside another
-one the page's on-screen player, which plays in real time, falls behind the
-game."""
+the page's on-screen player, which plays in real time, falls behind the game
+beside another browser. Its tests without such a player it names in
+BESIDE_OTHERS = (...): they run as any other."""
 import argparse
 import inspect
 import json
@@ -24,6 +21,7 @@ import runpy
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import traceback
 from queue import Empty
@@ -38,30 +36,45 @@ def files():
     return sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py"))
 
 
+WEB_FILES = set()  # the files whose tests need the page (collect fills it)
+
+
+def needs_web(job):
+    return job[0] != "unit" and (job[1] in WEB_FILES or job[0] != "group" and job[3])
+
+
 def collect(word):
     """(name, file, function, under node) of the chosen tests, and the builds
     they need, read from the files' text: nothing is imported here. Those
     that need a build of their own come first: they are the long ones."""
-    tests, needs, heavy = [], set(), set()
+    tests, needs, heavy, alone, beside = [], set(), set(), set(), set()
     for fname in files():
         text = open(os.path.join(HERE, fname)).read()
-        m = re.search(r"^BUILDS = \(([^)]*)\)", text, re.M)
-        builds = set(re.findall(r'"(\w+)"', m.group(1))) if m else set()
+        def names(tuple_name):  # the words of `NAME = ("a", "b")`
+            m = re.search(rf"^{tuple_name} = \(([^)]*)\)", text, re.M)
+            return set(re.findall(r'"(\w+)"', m[1])) if m else set()
+        builds = names("BUILDS")
         if builds:
             heavy.add(fname)
+        if "web" in builds:
+            WEB_FILES.add(fname)
+        # A file that runs one at a time runs its tests as one job, in file
+        # order, but for those it names in BESIDE_OTHERS.
+        if re.search(r"^ONE_AT_A_TIME = True", text, re.M):
+            alone.add(fname)
+            beside |= names("BESIDE_OTHERS")
         for name, params in re.findall(r"^def (test_\w+)\(([^)]*)\)", text, re.M):
-            variants = [False, True] if "tool" in params else [False]
-            for node in variants:
+            for node in [False, True] if "tool" in params else [False]:
                 full = f"{fname[:-3]}.{name}{NODE if node else ''}"
                 if word and word not in full:
                     continue
                 tests.append((full, fname, name, node))
                 needs |= builds | ({"web"} if node else set())
     tests.sort(key=lambda t: not (t[3] or t[1] in heavy))
-    # The tests of a file that runs one at a time are one job, in file order.
-    alone = {f for f in files() if re.search(r"^ONE_AT_A_TIME = True", open(os.path.join(HERE, f)).read(), re.M)}
-    groups = {f: [t for t in tests if t[1] == f and not t[3]] for f in alone}
-    tests = [t for t in tests if t[1] not in alone or t[3]] + [("group", f, g) for f, g in groups.items() if g]
+    grouped = lambda t: t[1] in alone and not t[3] and t[2] not in beside
+    groups = {f: [t for t in tests if t[1] == f and grouped(t)] for f in alone}
+    # A group is as long as its tests together: it comes first of all.
+    tests = [("group", f, g) for f, g in groups.items() if g] + [t for t in tests if not grouped(t)]
     return tests, needs
 
 
@@ -154,23 +167,32 @@ def main():
     jobs.sort(key=lambda j: -times.get(job_name(j), float("inf")))
     n = max(1, min(a.jobs, len(jobs)))
     sys.path[:0] = [HERE, TOOLS]
-    if "web" in needs:
-        # Built once here, before the workers start: each has these answers
-        # from the start instead of running web.sh and npm once more. Should
-        # it fail, each test that asks again fails with the reason.
+    queue, done, held = multiprocessing.Queue(), multiprocessing.Queue(), []
+
+    def prepare_web():
+        # The page and its driver made once, here: each test that asks
+        # again has the answer at once (from this process's caches when the
+        # workers start after it). Should it fail, each fails with the reason.
         import webpage
         import zarn_test
         try:
             webpage.built(), webpage.node_modules(), zarn_test.node_trace()
         except Exception:
             pass
-    queue, done = multiprocessing.Queue(), multiprocessing.Queue()
-    for job in jobs:
+    if "web" in needs and not os.path.exists(os.path.join(TOOLS, "..", "build-web", "zarn.html")):
+        # A first build of the page takes minutes: the other tests run
+        # meanwhile, and those that need it are queued once it is made.
+        held = [j for j in jobs if needs_web(j)]
+    elif "web" in needs:
+        prepare_web()
+    for job in [j for j in jobs if j not in held] + ([] if held else [None] * n):
         queue.put(job)
     workers = [multiprocessing.Process(target=worker, args=(r, queue, done)) for r in display_ranges(n)]
     for w in workers:
-        queue.put(None)
         w.start()
+    if held:  # begun once the workers are forked, which copies no thread
+        threading.Thread(target=lambda: [prepare_web()] + [queue.put(j) for j in held + [None] * n],
+                         daemon=True).start()
     results, running, waiting = [], n, {job_name(j) for j in jobs}
     while running:
         try:

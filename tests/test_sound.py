@@ -36,16 +36,13 @@ def test_sound_start_jingle_then_silence_after_esc():
     open(os.path.join(home, ".asoundrc"), "w").write(ASOUNDRC.format(wav=wav))
     open(os.path.join(home, ".allegrorc"), "w").write(ALLEGRORC)
     with xserver() as env:
-        win = Window(dict(env, HOME=home), folder, "sound")
-        try:
+        with Window(dict(env, HOME=home), folder, "sound") as win:
             time.sleep(0.5)
             win.press("2")
             win.press("Return", settle=1.0)  # a second into the 3-second jingle
             win.press("Escape", settle=1.5)
             code, err = win.quit_from_game()
             assert code == 0, err
-        finally:
-            win.kill()
     with wave.open(wav) as w:
         assert (w.getsampwidth(), w.getnchannels(), w.getframerate()) == (2, 2, 44100)
         cap = array.array("h", w.readframes(w.getnframes()))[0::2].tolist()

@@ -42,8 +42,7 @@ def start(env, folder, run):
 
 def sessions(env, folder, title, game):
     """A game in a window, one in full screen, one without the pack."""
-    win = start(env, folder, "windows_window")
-    try:
+    with start(env, folder, "windows_window") as win:
         win.keep("prompt")
         win.press("2")
         win.wait_for(lambda img: img == title, 10, "the title")
@@ -53,8 +52,6 @@ def sessions(env, folder, title, game):
         check_game_start(win.keep("game_start"), game, 2570)
         code, err = win.quit_from_game()
         assert code == 0, err
-    finally:
-        win.kill()
     # The value read through the translation, written back the same way,
     # the stray byte after it gone, and nothing else left in the folder.
     assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == SAVED
@@ -98,21 +95,17 @@ def sessions(env, folder, title, game):
     # Without the pack only its message box shows (its text read from
     # Wine's trace of it), the exit value is 1 and the score stays.
     os.remove(os.path.join(folder, "zarn.dat"))
-    win = Window(dict(env, WINEDEBUG="-all,+msgbox"), os.path.dirname(folder), "windows_no_pack",
-                 command=["wine", os.path.join(folder, "zarn.exe")])
-    try:
+    with Window(dict(env, WINEDEBUG="-all,+msgbox"), os.path.dirname(folder), "windows_no_pack",
+                command=["wine", os.path.join(folder, "zarn.exe")]) as win:
         win.press("Return")
         code, err = win.finish()
-    finally:
-        win.kill()
     assert code == 1 and r'"Error loading zarn.dat \nfile not found\n"' in err, err[-500:]
     assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == b"\x01\0\0\0"
 
 
 def test_windows_zip_under_wine():
     folder, prefix = unpacked_zip()
-    with open(os.path.join(folder, "hiscore.zrn"), "wb") as f:
-        f.write(EARLIER)
+    open(os.path.join(folder, "hiscore.zrn"), "wb").write(EARLIER)
     title = traced(tuple(TO_TITLE))["title"]
     game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
     with xserver() as env:

@@ -67,14 +67,9 @@ def shows_text(img, x, y, text, colour, rgb=None):
 
 def number_at(img, x, y, digits=4):
     """The number the status line shows at x, or None where a cell is no digit."""
-    value = 0
-    for k in range(digits):
-        cell = b"".join(region(img, x + 8 * k, y, 8, 8, 3))
-        d = next((d for d in range(10) if cell == as_screen(text_image(str(d), LAYOUT.COL_TEXT))), None)
-        if d is None:
-            return None
-        value = 10 * value + d
-    return value
+    shown = [next((d for d in "0123456789" if shows_text(img, x + 8 * k, y, d, LAYOUT.COL_TEXT)), "")
+             for k in range(digits)]
+    return int("".join(shown)) if all(shown) else None
 
 
 def prompt_shown(img):
@@ -131,7 +126,7 @@ def climb(win, frm, to):
     before = abs(RUNG_Y[to - step] - RUNG_Y[frm]) // 2 if to - step != frm else 0
     at = abs(RUNG_Y[to] - RUNG_Y[frm]) // 2
     win.press("Down" if step > 0 else "Up", hold=max(0.06, (before + at) / 2 * 0.02), settle=0)
-    win.wait_for(lambda img: ape_rung(img) is not None, 4, "the ape on a rung")
+    win.wait_for(lambda img: ape_rung(img) is not None, 15, "the ape on a rung")
 
 
 def play_to_first_handover(win, limit=150):

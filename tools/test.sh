@@ -19,8 +19,9 @@ for n in $needs; do
 done
 "$top/tools/setup.sh" "${builds[@]}"
 # The web and Windows builds are run by the tests that ask for their outputs
-# (tools/replay.py's built_by): the runner makes the page once before the
-# tests start, and the Windows zip builds beside the other tests.
+# (tools/replay.py's built_by): the runner makes the page once, beside the
+# tests that need no page when it is not built yet, and the Windows zip
+# builds beside the other tests.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 exec python3 "$top/tests/run_tests.py" "$top/build" "$top/build-asan" "$@"

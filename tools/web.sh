@@ -13,11 +13,13 @@
 # builds the Linux game first if its zarn.dat is missing (the page holds that
 # very pack), fetches Allegro 4.4.3.1's source once (tools/allegro_source.sh)
 # and compiles the library's portable core for WebAssembly within the build,
-# which keeps it: later runs only build the game again.
+# which keeps it: later runs only build the game again. The source is the
+# same for every checkout: it is kept outside the tree, in ZARN_CACHE (by
+# default ~/.cache/zarn/allegro-web), so that fresh clones fetch it no more.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$top/build-web
-cache=$out/allegro
+cache=${ZARN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zarn}/allegro-web
 
 packages=(cmake make python3 emscripten nodejs)
 "$top/tools/install_packages.sh" web "${packages[@]}"

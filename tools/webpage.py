@@ -61,12 +61,10 @@ class Page(Face):
         return answer["value"]
 
     def grab(self, path=None, picture=True, again=True):
-        path = path or os.path.join(self.dir, "last.png")
-        self.do(shot=path)
         if not picture:  # not the game's alone
+            self.do(shot=path or os.path.join(self.dir, "last.png"))
             return None
-        ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
-                             check=True).stdout
+        ppm = self.pixels(path)
         try:
             img, self.screen, self.size, self.k = enlarged(ppm)
         except AssertionError:
@@ -79,6 +77,16 @@ class Page(Face):
                 return self.grab(path, picture, again=False)
             raise
         return img
+
+    def pixels(self, png=None):
+        """The page's device pixels as a binary PPM, kept as a PNG too where
+        png names one."""
+        raw = os.path.join(self.dir, "pixels.ppm")
+        self.do(pixels=raw, png=png)
+        with open(raw, "rb") as f:
+            ppm = f.read()
+        os.remove(raw)
+        return ppm
 
     def keep(self, name, picture=True):
         self.kept += 1

@@ -94,6 +94,12 @@ class Face:
         for name in ("Down", "Down", "Down", "Return"):
             self.press(name)
 
+    def __enter__(self):  # with a face: killed at the block's end, however it ends
+        return self
+
+    def __exit__(self, *_):
+        self.kill()
+
     def kill(self):
         if self.proc.poll() is None:
             self.proc.kill()
