@@ -141,7 +141,8 @@ class PhonePage(Page):
         super().__init__(*args, phone=True, **kw)
 
     def grab(self, path=None, picture=True, again=True):
-        return self.do(eval="typeof Module === 'object' && !!Module._web_passes && Module._web_passes() > 0") or None
+        passes = "typeof Module === 'object' && !!Module._web_passes && Module._web_passes()"
+        return b"running" if self.do(eval=passes) else None
 
 
 # A mid-range phone: 390x844 CSS pixels at three device pixels each.
