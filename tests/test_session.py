@@ -11,8 +11,8 @@ import threading
 import time
 
 from bench import cpu_share
-from xwindow import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, Window, check_game_start, play_a_handover_and_back,
-                     prompt_shown, set_monitors, shows_text, traced, xserver)
+from xwindow import (EARLIER, SAVED, Window, check_game_start, frames, play_a_handover_and_back, prompt_shown,
+                     set_monitors, shows_text, xserver)
 from zarn_test import BUILD, scratch
 
 BUILDS = ("tsan",)  # the real program under ThreadSanitizer
@@ -56,10 +56,7 @@ def full_screen_title(win, title, size=(1920, 1080), k=4):
 
 def test_session_window_play_instructions_quit():
     folder = scratch(hiscore=EARLIER)
-    path = os.path.join(folder, "hiscore.zrn")
-    title = traced(tuple(TO_TITLE))["title"]
-    pages = traced(tuple(TO_INSTRUCTIONS))
-    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
+    path, f, title = os.path.join(folder, "hiscore.zrn"), frames(), frames().title
     with xserver() as env:
         with Window(env, folder, "window") as win:
             win.wait_for(prompt_shown, what="the mode prompt")
@@ -68,7 +65,7 @@ def test_session_window_play_instructions_quit():
             # Every pixel a 2x2 block on a 1024x768 desktop (grab checks the blocks).
             assert win.keep("title") == title, "the title screen differs from the replay's"
             assert win.size == (640, 480)
-            play_a_handover_and_back(win, game, title)
+            play_a_handover_and_back(win, f.game, title)
             # Down held while the focus (and the pointer: no window manager
             # runs) goes elsewhere, and let go there, must not stay down and
             # swallow the next press.
@@ -78,11 +75,11 @@ def test_session_window_play_instructions_quit():
                             "windowfocus", root, "mousemove", "1000", "700", "sleep", "0.3", "keyup", "Down",
                             "windowfocus", win.wid, "sleep", "0.3"], env=env, check=True)
             win.press("Down")
-            assert win.grab() == pages["title3"]
+            assert win.grab() == f.title3
             win.press("Return", settle=1.0)
-            assert win.keep("instructions") == pages["page"]
+            assert win.keep("instructions") == f.page
             win.press("space")
-            assert win.keep("title_after_instructions") == pages["title3"]
+            assert win.keep("title_after_instructions") == f.title3
             win.press("Down")
             win.press("Return", settle=0)
             code, err = win.finish()
@@ -108,7 +105,7 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
     desktop is too small for a window twice the picture's size: k is 1."""
     folder = scratch()
     path, timing = os.path.join(folder, "hiscore.zrn"), os.path.join(folder, "timing.txt")
-    title = traced(tuple(TO_TITLE))["title"]
+    title = frames().title
 
     def seen_through_the_shared_colours(win):
         # As a VNC server of depth 8 shows it; the window is centred, as full screen's picture is.
@@ -179,9 +176,7 @@ def test_session_full_screen_at_the_desktop_size():
     # Linked to the library, so that the launcher's shell, which loads it too, finds its symbols.
     subprocess.run(["cc", "-shared", "-fPIC", "-o", "nowin.so", "nowin.c", "-lalleg", "-ldl"], cwd=shim, check=True)
     folder = scratch(hiscore=SAVED)
-    path = os.path.join(folder, "hiscore.zrn")
-    title = traced(tuple(TO_TITLE))["title"]
-    game = traced((". 2", ". ENTER", "T", "T @game"), SAVED)["game"]
+    path, title = os.path.join(folder, "hiscore.zrn"), frames().title
     with xserver("1920x1080") as env:
         # Where no window can be had: no question, the title comes straight
         # up in full screen; the close button works there too.
@@ -208,7 +203,7 @@ def test_session_full_screen_at_the_desktop_size():
                 full_screen_title(win, title, size, k)
             shares = [cpu_share([win.proc.pid], 4)[0][0]]
             win.press("Return", settle=0.3)
-            check_game_start(win.keep("game_start"), game, 2570)
+            check_game_start(win.keep("game_start"), frames().game, 2570)
             shares.append(cpu_share([win.proc.pid], 4)[0][0])
             code, err = win.quit_from_game()
         assert code == 0 and max(shares) < 0.05, (code, shares, err)
@@ -221,7 +216,7 @@ def test_session_monitors():
     monitor under the pointer and shown on it, never below the picture's own
     size; full screen covers that monitor alone, the picture as large as fits
     in its middle."""
-    title = traced(tuple(TO_TITLE))["title"]
+    title = frames().title
     with xserver("3840x1080") as env:
         # (the monitors, the pointer's one, the window's size there, full
         # screen's scale); a square monitor's window keeps to 90 % of its width.

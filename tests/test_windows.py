@@ -9,7 +9,7 @@ import tempfile
 import time
 import zipfile
 
-from xwindow import EARLIER, SAVED, TO_TITLE, Window, check_game_start, prompt_shown, traced, xserver
+from xwindow import EARLIER, SAVED, Window, check_game_start, frames, prompt_shown, xserver
 from zarn_test import built_by
 
 BUILDS = ("windows",)
@@ -106,15 +106,13 @@ def sessions(env, folder, title, game):
 def test_windows_zip_under_wine():
     folder, prefix = unpacked_zip()
     open(os.path.join(folder, "hiscore.zrn"), "wb").write(EARLIER)
-    title = traced(tuple(TO_TITLE))["title"]
-    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
     with xserver() as env:
         # No debug output, and no offer to install Wine's .NET or browser.
         env = dict(env, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         if not os.path.exists(os.path.join(prefix, "system.reg")):
             subprocess.run(["wineboot", "-i"], env=env, capture_output=True, timeout=600, check=True)
         try:
-            sessions(env, folder, title, game)
+            sessions(env, folder, frames().title, frames().game)
         finally:
             # A killed wine leaves its Windows process running: end the
             # prefix's processes, all of them this test's.

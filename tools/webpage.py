@@ -62,7 +62,7 @@ class Page(Face):
 
     def grab(self, path=None, picture=True, again=True):
         if not picture:  # not the game's alone
-            self.do(shot=path or os.path.join(self.dir, "last.png"))
+            self.pixels(path)
             return None
         ppm = self.pixels(path)
         try:
