@@ -1,8 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""The desktop's game pad: the game in a real window under Xvfb, played on a
-stand-in pad that the library's own Linux joystick driver reads. The pad is a
-FIFO named by allegro.cfg in $ALLEGRO, fed js_event records, with
-tests/pad/stand_in_pad.c preloaded to answer the driver's questions about it."""
+"""The desktop's game pad: the game under Xvfb played on a stand-in pad that
+the library's Linux joystick driver reads, a FIFO named by allegro.cfg fed
+js_event records, tests/pad/stand_in_pad.c answering the driver's ioctls."""
 import os
 import struct
 import subprocess

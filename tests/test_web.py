@@ -1,9 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""ZARN in the browser, as tools/web.sh builds it: the replay tool under node
-held to the native one, and the page in headless Chromium, opened from disk
-and from a static web server, played as a player would with its picture read
-back as the Linux sessions read a window's. Screenshots in
-build/artefacts/session/web_*/."""
+"""ZARN in the browser: the replay tool under node held to the native one,
+and the page in headless Chromium, from disk and from a web server, played
+as a player would. Screenshots in build/artefacts/session/web_*/."""
 import os
 import random
 import subprocess
@@ -94,9 +92,8 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         page.wait_for(prompt_shown, what="the mode prompt")
         page.keep("prompt")
         assert page.do(eval="[document.title, document.activeElement.id]") == ["ZARN", "screen"]
-        # The game's keys are the game's alone: on a page taller than the
-        # window, which scrolls, arrows and Space do not scroll it and Tab
-        # leaves the focus on the game (the prompt reads none of them).
+        # On a page taller than the window, the game's keys are its alone:
+        # arrows and Space do not scroll, Tab keeps the focus on the game.
         assert page.do(eval=TALL.format("auto", "300%") + "; scrollTo(0, 40); scrollY") == 40
         page.do(eval="scrollTo(0, 0)")
         for name in ("Down", "space", "Tab"):
@@ -137,8 +134,7 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         page.do(up="Enter")
         page.keep("ended", picture=False)
         assert page.wait_eval(STORED, SAVED.hex()) == SAVED.hex()
-        # A key starts the game again; 1 plays in full screen, where Esc
-        # reaches the game.
+        # A key starts the game again; 1 plays in full screen, Esc reaching the game.
         page.press("x", settle=1.0)
         page.wait_for(prompt_shown, what="the prompt again")
         page.press("1")
@@ -171,10 +167,9 @@ def lit(rows):
 
 
 def sharp(ppm, frame):
-    """True where the screen shows frame (the game's 320x240 RGB bytes) as
-    k x k squares of device pixels (window.enlarged checks them), k the
-    largest whole number that fits, at the whole offset that centres it,
-    black round it; else what it found."""
+    """True where the screen shows frame (320x240 RGB bytes) as k x k squares
+    of device pixels, k the largest that fits, centred, black round it; else
+    what it found."""
     try:
         img, screen, size, k = enlarged(ppm)
     except AssertionError as e:
@@ -203,14 +198,14 @@ def wait_placed(page, name, frame, test=sharp, limit=10.0):
 
 
 def test_web_every_game_pixel_a_whole_square_at_any_ratio_and_zoom():
-    # Browser zoom is taken as the pixel ratio it makes on a screen of ratio
-    # 1, with the window's CSS size divided by it.
+    # A browser zoom is the pixel ratio it makes, the window's CSS size divided by it.
     sizes = {ratio: [(1280, 800)] for ratio in (1.25, 1.5, 1.75, 2, 2.625, 3)}
     for zoom in (0.9, 1.1, 1.5, 1.75):
         sizes.setdefault(zoom, []).append((round(1280 / zoom), round(800 / zoom)))
     f, found = frames(), {}
     for ratio, windows in sizes.items():
-        with Page("file://" + built()[2], f"web_ratio_{ratio}", tempfile.mkdtemp(prefix="zarn-profile-"), windows[0], scale=ratio) as page:
+        with Page("file://" + built()[2], f"web_ratio_{ratio}", tempfile.mkdtemp(prefix="zarn-profile-"), windows[0],
+                  scale=ratio) as page:
             assert page.wait_eval("nostart.hidden", True, 60) is True  # its program started, however busy the machine
             for name, frame in (("prompt", f.prompt), ("title", f.title)):
                 if name == "title":
@@ -248,8 +243,7 @@ def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores()
             page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 120, "the game over")
             sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
             assert sound[0] == ["running"] and sound[1] > 20, sound
-            # Hidden while the box shows, the page keeps the best score the
-            # box shows: 0 over the -1 kept before.
+            # Hidden while the box shows, the page keeps its 0 over the -1.
             page.do(eval="dispatchEvent(new PageTransitionEvent('pagehide'))")
             assert (kept := page.wait_eval(STORED, "00000000")) == "00000000", kept
             # Chromium would install it, and its service worker has kept its files.
@@ -257,14 +251,12 @@ def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores()
             assert page.do(installability=True) == []
             page.press("x")
             page.wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
-            # Another page of the game keeps a better score meanwhile; this
-            # one, closed, keeps its raised score, and the better one stays.
+            # Another page keeps a better score meanwhile: it stays when this one closes.
             page.do(tab=url)
             page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {EARLIER.hex()!r})")
             page.do(front=0)
             page.do(closeTab=True)
-            # The closed page's write reaches the other page's storage a
-            # moment later, not by the time the close returns.
+            # (The closed page's write lands a moment after the close returns.)
             assert (kept := page.wait_eval(STORED, SAVED.hex())) == SAVED.hex(), kept
             # Once visited, it plays with its host gone.
             stop()
@@ -288,8 +280,7 @@ FULL = ("const set = Storage.prototype.setItem; Storage.prototype.setItem = func
 def test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_start_says_so():
     page_url, title = "file://" + built()[2], frames().title
     with Page(page_url, "web_storage", tempfile.mkdtemp(prefix="zarn-profile-"), pre_run=FULL) as page:
-        # Values that are not whole hex bytes can't be read, as a file that
-        # can't be: the game plays from 100 and leaves them as they are.
+        # Values not whole hex bytes, as an unreadable file: play from 100, left as they are.
         page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, 'zzzzzzzz')")
         page.do(reload=True)
         for damaged in ("zzzzzzzz", " f4010000", "f401000"):
@@ -322,8 +313,7 @@ def test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_s
         page.press("x", settle=1.0)
         page.wait_for(prompt_shown, what="the prompt again")
         assert not [f for f in page.faults if not f.startswith(("error: ", "warning: "))], page.faults
-        # A page cut short, or a browser without WebAssembly, says why it
-        # does not play.
+        # A page cut short, or a browser without WebAssembly, says why it does not play.
         whole, folder = open(built()[2], "rb").read(), tempfile.mkdtemp(prefix="zarn-cut-")
         for part in (50, 90):
             with open(os.path.join(folder, f"cut{part}.html"), "wb") as f:
@@ -406,9 +396,8 @@ AWAKE = "locks.filter((l) => !l.released).length"
 
 
 class Phone(Page):
-    """The page on a touch screen of that CSS size and pixel ratio, its
-    picture where the phone's layout must put it: at the top in portrait,
-    centred in landscape. Keys are pressed as taps on the touch controls."""
+    """The page on a touch screen, its picture at the top in portrait and
+    centred in landscape; keys pressed as taps on the touch controls."""
 
     def __init__(self, run, size, ratio, **kw):
         self.view, self.ratio, self.centres = size, ratio, {}
@@ -467,8 +456,7 @@ def test_web_phone_played_by_touch_quit_tapped_again_and_a_tablet_turned():
             page.press(name)
         play_a_handover_and_back(page, f.game, title)
         assert page.do(eval=AWAKE) == 1
-        # OK on QUIT held through the end: lifted, it leaves the note to be
-        # read, and the screen may dim. A tap then starts again.
+        # OK on QUIT held to the end: lifted, the note stays, the screen may dim; a tap restarts.
         for name in ("Down", "Down", "Down"):
             page.press(name)
         page.touch("start", (*page.do(eval=CENTRE.format("Enter")), 1))
@@ -484,8 +472,7 @@ def test_web_phone_played_by_touch_quit_tapped_again_and_a_tablet_turned():
         page.tap(180, 116)  # "1 - Fullscreen"
         page.wait_for(lambda img: img == title, what="the title in full screen")
         assert page.do(eval=f"[!!document.fullscreenElement, {AWAKE}]") == [True, 1]
-        # A tablet, turned: beside the controls the picture is smaller than
-        # it would be alone, and whole.
+        # A tablet, turned: beside the controls the picture is smaller, and whole.
         for view in ((1024, 1366), (1366, 1024)):
             page.turn(*view)
             assert (found := page.placed(f"title_{view[0]}x{view[1]}", frames().title)) is True, found
@@ -495,8 +482,7 @@ def test_web_phone_played_by_touch_quit_tapped_again_and_a_tablet_turned():
 def test_web_phone_turned_fits_whole_and_never_scrolls_or_zooms():
     with Phone("web_phone_turned", (390, 844), 3) as page:
         assert (found := page.placed("prompt", frames().prompt)) is True, found
-        # Swipes, double taps and a pinch on a page made taller than the
-        # screen: nothing scrolls, zooms or is selected.
+        # Swipes, double taps and a pinch on a tall page: nothing scrolls, zooms or is selected.
         page.do(eval=TALL.format("auto", "300%"))
         for x, y in ((195, 600), (20, 300), (195, 100)):
             page.touch("start", (x, y, 1))

@@ -57,14 +57,10 @@ def sessions(env, folder, title, game):
     assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == SAVED
     assert sorted(os.listdir(folder)) == sorted(FILES + ["hiscore.zrn"])
 
-    # Full screen at the desktop's own size, the picture three times
-    # enlarged in its middle: no mode is switched. (Wine on Xvfb gives the
-    # full-screen window the keys only now and then: nothing here needs
-    # them.) Left by the close button, which saves as QUIT does: here a best
-    # score the read-only folder cannot take. The wide-character box names
-    # the folder as it is, and once answered the game ends as promptly as
-    # after QUIT, where it could hang for half a minute, with the exit value
-    # of a score it could not keep.
+    # Full screen at the desktop's size, no mode switched (Wine on Xvfb gives
+    # it the keys only now and then). The close button saves as QUIT does, a
+    # score the read-only folder cannot take: the wide-character box names
+    # the folder as it is, and once answered the game ends promptly, exit 1.
     win = start(dict(env, WINEDEBUG="-all,+msgbox"), folder, "windows_full_screen")
     try:
         win.press("1", settle=0)

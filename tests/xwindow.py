@@ -1,8 +1,7 @@
 # SPDX-License-Identifier: MIT
 """What the tests ask of the game in a real window (tools/window.py) or in
-the page: its picture compared with what the pack and zarn-trace say it must
-show, the earlier best score a session starts from, the game's start checked
-and a barrel handed over by watching the screen."""
+the page: its picture held to the pack's and zarn-trace's, and a barrel
+handed over by watching the screen."""
 import functools
 import os
 import re
@@ -27,8 +26,7 @@ REACH = ["Left" if x < 0 else "Right" for x in LANE_X]
 
 
 def set_monitors(env, *monitors):
-    """Monitors (x, y, w, h) on the one X screen, as desktops of several have
-    them, in place of those set before."""
+    """Monitors (x, y, w, h) on the one X screen, in place of those before."""
     listed = subprocess.run(["xrandr", "--listmonitors"], env=env, capture_output=True, text=True).stdout
     for name in re.findall(r"^ *\d+: (\w+) ", listed, re.M):  # not Xvfb's own, "+screen"
         subprocess.run(["xrandr", "--delmonitor", name], env=env, check=True)
@@ -129,9 +127,8 @@ def waiting_lanes(img):
 
 
 def climb(win, frm, to):
-    """Holds Up or Down for as long as it takes to pass the rungs between and
-    lets go before the ape reaches the last one: it reads the keys only
-    while it stands on a rung, two pixels a tick."""
+    """Holds Up or Down long enough to pass the rungs between, letting go
+    before the last one (the ape reads keys on a rung only, 2 pixels a tick)."""
     step = 1 if to > frm else -1
     before = abs(RUNG_Y[to - step] - RUNG_Y[frm]) // 2 if to - step != frm else 0
     at = abs(RUNG_Y[to] - RUNG_Y[frm]) // 2
@@ -140,10 +137,8 @@ def climb(win, frm, to):
 
 
 def play_to_first_handover(win, limit=150):
-    """Grabs whichever waiting barrel is nearest and hands it to the lady on
-    rung 2, watching the screen, until the status line shows its 10 points.
-    A loaded machine slows the page's pictures to one a second or so, and
-    the player misses barrel after barrel: the limit leaves it room."""
+    """Grabs the nearest waiting barrel and hands it over on rung 2 until the
+    status line shows 10 points; the limit leaves room for a loaded machine."""
     end = time.time() + limit
     while time.time() < end:
         img = win.grab()

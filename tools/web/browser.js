@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Headless Chromium for the suite's browser sessions (tests/test_web.py),
-// driven by one JSON command a line on standard input, each answered by one
-// JSON line: {"open": URL, "profile": DIR, "width": W, "height": H,
-// "scale": S (device pixels per CSS pixel, 1 when not given), "preRun": JS,
-// "initScript": JS, "phone": true} (preRun is run before the program starts,
-// initScript as below, from the first page on; phone: a mobile browser on a
-// touch screen), {"size": [W, H]} (the window's CSS size; a phone's turns
-// with it),
+// one JSON command a line on standard input, each answered by a JSON line:
+// {"open": URL, "profile": DIR, "width": W, "height": H, "scale": S (device
+// pixels per CSS pixel), "preRun": JS (run before the program starts),
+// "initScript": JS (as below), "phone": true (a mobile browser on a touch
+// screen)}, {"size": [W, H]} (the window's CSS size; a phone's turns with it),
 // {"touch": "touchStart"|"touchMove"|"touchEnd"|"touchCancel", "points":
 // [[X, Y, ID], ...]} (the fingers down after it, in CSS pixels: those left
 // out of a move are lifted), {"pinch": [X, Y, SCALE]} (two fingers spread),
