@@ -2,15 +2,10 @@
 # SPDX-License-Identifier: MIT
 """Runs every test of the project, or those whose names hold WORD, and ends
 with one summary line; HACKING.md ("Adding a test", "The suite") says what a
-test is to it.
+test is to it, and ONE_AT_A_TIME and BESIDE_OTHERS.
 
     run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD] [-j N]
-    run_tests.py --needs [-k WORD]     the builds the chosen tests need
-
-A file whose tests must not run beside each other says ONE_AT_A_TIME = True:
-the page's on-screen player, which plays in real time, falls behind the game
-beside another browser. Its tests without such a player it names in
-BESIDE_OTHERS = (...): they run as any other."""
+    run_tests.py --needs [-k WORD]     the builds the chosen tests need"""
 import argparse
 import inspect
 import json
@@ -32,15 +27,7 @@ TOOLS = os.path.join(HERE, "..", "tools")
 NODE = "[web]"
 
 
-def files():
-    return sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py"))
-
-
 WEB_FILES = set()  # the files whose tests need the page (collect fills it)
-
-
-def needs_web(job):
-    return job[0] != "unit" and (job[1] in WEB_FILES or job[0] != "group" and job[3])
 
 
 def collect(word):
@@ -48,7 +35,7 @@ def collect(word):
     they need, read from the files' text: nothing is imported here. Those
     that need a build of their own come first: they are the long ones."""
     tests, needs, heavy, alone, beside = [], set(), set(), set(), set()
-    for fname in files():
+    for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
         text = open(os.path.join(HERE, fname)).read()
         def names(tuple_name):  # the words of `NAME = ("a", "b")`
             m = re.search(rf"^{tuple_name} = \(([^)]*)\)", text, re.M)
@@ -170,9 +157,8 @@ def main():
     queue, done, held = multiprocessing.Queue(), multiprocessing.Queue(), []
 
     def prepare_web():
-        # The page and its driver made once, here: each test that asks
-        # again has the answer at once (from this process's caches when the
-        # workers start after it). Should it fail, each fails with the reason.
+        # The page and its driver made once, here, for the workers' caches;
+        # should it fail, each test fails with the reason.
         import webpage
         import zarn_test
         try:
@@ -182,7 +168,7 @@ def main():
     if "web" in needs and not os.path.exists(os.path.join(TOOLS, "..", "build-web", "zarn.html")):
         # A first build of the page takes minutes: the other tests run
         # meanwhile, and those that need it are queued once it is made.
-        held = [j for j in jobs if needs_web(j)]
+        held = [j for j in jobs if j[0] != "unit" and (j[1] in WEB_FILES or j[0] != "group" and j[3])]
     elif "web" in needs:
         prepare_web()
     for job in [j for j in jobs if j not in held] + ([] if held else [None] * n):

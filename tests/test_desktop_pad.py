@@ -1,16 +1,14 @@
 # SPDX-License-Identifier: MIT
-"""The desktop's game pad: the game in a real window under Xvfb, played on a
-stand-in pad that the library's own Linux joystick driver reads. The pad is a
-FIFO named by allegro.cfg in $ALLEGRO, fed js_event records, with
-tests/pad/stand_in_pad.c preloaded to answer the driver's questions about it."""
+"""The desktop's game pad: the game under Xvfb played on a stand-in pad that
+the library's Linux joystick driver reads, a FIFO named by allegro.cfg fed
+js_event records, tests/pad/stand_in_pad.c answering the driver's ioctls."""
 import os
 import struct
 import subprocess
 import tempfile
 import time
 
-from xwindow import (EARLIER, TO_INSTRUCTIONS, TO_TITLE, Window, ape_rung, play_a_handover_and_back, prompt_shown,
-                     traced, xserver)
+from xwindow import EARLIER, Window, frames, played_on_a_pad, prompt_shown, xserver
 from zarn_test import BUILD, scratch
 
 BUILDS = ()
@@ -30,8 +28,8 @@ class PadFace:
     """The window played on the stand-in pad, plugged in before the game
     starts: keys are pressed as the pad's controls, the rest is the window's."""
 
-    def __init__(self, fifo):
-        self.win, self.fifo = None, fifo
+    def __init__(self, fifo, env):
+        self.win, self.fifo, self.env = None, fifo, env
         self.plug(True)
 
     def __getattr__(self, name):
@@ -56,53 +54,24 @@ class PadFace:
         self.set(name, False)
         time.sleep(settle)
 
+    def hold_down(self, on):
+        """The keyboard's Down, without the server's repeats."""
+        subprocess.run(["xset", "r", "off"], env=self.env, check=True)
+        subprocess.run(["xdotool", "sleep", "0.5", "mousemove", "--window", self.win.wid, "5", "5",
+                        "keydown" if on else "keyup", "Down"], env=self.env, check=True)
+
 
 def test_desktop_pad_menu_a_handover_and_pulled_out():
-    title = traced(tuple(TO_TITLE))["title"]
-    pages = traced(tuple(TO_INSTRUCTIONS))
-    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
     config = tempfile.mkdtemp(prefix="zarn-pad-")
     open(os.path.join(config, "allegro.cfg"), "w").write(f"[joystick]\njoystick_device = {config}/js0\n")
     with xserver() as env:
-        pad = PadFace(os.path.join(config, "js0"))
+        pad = PadFace(os.path.join(config, "js0"), env)
         pad.win = win = Window(dict(env, ALLEGRO=config), scratch(hiscore=EARLIER), "desktop_pad", preload=STAND_IN)
         try:
             win.wait_for(prompt_shown, what="the mode prompt")
-            # A on the prompt answers 2: the title in a window.
-            pad.press("Return")
-            win.wait_for(lambda img: img == title, what="the title")
+            played_on_a_pad(pad)
             assert win.size == (640, 480)
-            # The d-pad moves the menu.
-            pad.press("PadDown")
-            pad.press("PadDown")
-            assert win.grab() == pages["title3"]
-            pad.press("PadUp")
-            pad.press("PadUp")
-            assert win.grab() == title
-            # A starts a game, the stick climbs, the d-pad reaches, B ends it.
-            play_a_handover_and_back(pad, game, title)
-            # The pad pulled out while holding Down lets go of it: the ape
-            # stops at the next rung, short of the bottom one.
-            pad.press("Start")
-            win.wait_for(lambda img: ape_rung(img) == 1, what="the ape on the top rung")
-            pad.set("Down", True)
-            time.sleep(0.15)
-            pad.plug(False)
-            time.sleep(2.5)
-            stopped = ape_rung(win.grab())
-            assert stopped is not None and 1 < stopped < 7, stopped
-            # Plugged in again, the pad's Down let go while the keyboard holds
-            # Down (without the server's repeats) does not let go of the
-            # keyboard's: the ape climbs on.
-            pad.plug(True)
-            subprocess.run(["xset", "r", "off"], env=env, check=True)
-            xdo = ["xdotool", "sleep", "0.5", "mousemove", "--window", win.wid, "5", "5"]
-            subprocess.run(xdo + ["keydown", "Down"], env=env, check=True)
-            pad.press("Down", settle=2.0)
-            win.keep("pad_and_keyboard")
-            assert (rung := ape_rung(win.grab())) == 7, rung
-            subprocess.run(xdo + ["keyup", "Down"], env=env, check=True)
             pad.press("Back")
-            win.wait_for(lambda img: img == title, what="the title after Back")
+            win.wait_for(lambda img: img == frames().title, what="the title after Back")
         finally:
             win.kill()

@@ -128,11 +128,6 @@ def linked(f, data=B500):
     os.symlink("shared/" + HS, os.path.join(f, HS))
 
 
-def group_shared(f):
-    os.chown(os.path.join(f, HS), -1, 100)
-    os.chmod(os.path.join(f, HS), 0o664)
-
-
 # A save killed before its rename leaves HS.PID.tmp: one of a process that
 # is gone (Linux's numbers stay below 2**22) and one of a running process.
 ENDED, RUNNING = f"{HS}.{2 ** 30}.tmp", f"{HS}.{os.getpid()}.tmp"
@@ -148,12 +143,10 @@ make_dir = lambda f: os.mkdir(os.path.join(f, HS))
 
 # (what, bytes at start (None: no file), the value loaded, the bytes after
 # quitting (None: untouched), how: hooks run "first" and "during" the menu,
-# "user" for an ordinary user (root writes through any permission), a file
-# size "limit", the reason said in a message "box" or on stderr ("err"), and
-# the files beside it that are "gone" after).
-# One little-endian int through a text stream's line ends: each 0A byte is
-# stored after an added 0D, a 0D before anything else is itself. A file that
-# ends before four bytes holds no value and reads as 100, as a missing one.
+# "user" for an ordinary user, a file size "limit", the reason in a message
+# "box" or on stderr ("err"), the files beside it "gone" after). The value
+# is a little-endian int through a text stream: a 0A is stored after an added
+# 0D; fewer than four bytes read as 100.
 HISCORES = [
     ("missing", None, 100, NEW, {}),
     ("three bytes", b"\x39\x05\x00", 100, NEW, {}),
@@ -166,7 +159,8 @@ HISCORES = [
     ("a lower score saved meanwhile", B500, 500, B500, {"during": [lower]}),
     ("a link to the file elsewhere", None, 500, B500, {"first": [linked], "during": [lower]}),
     ("a link to a file not made yet", None, 100, NEW, {"first": [lambda f: linked(f, None)]}),
-    ("a file shared with a group", B500, 500, B500, {"first": [group_shared], "during": [lower]}),
+    ("a file shared with a group", B500, 500, B500,
+     {"first": [lambda f: os.chown(os.path.join(f, HS), -1, 100), chmod(HS, 0o664)], "during": [lower]}),
     ("leftovers of killed saves", B500, 500, None, {"first": [put(KNOWN, ENDED), put(KNOWN, RUNNING)],
                                                     "gone": [ENDED]}),
     ("a disk that fills", None, 500, None, {"first": [tmpfs, put(B500)], "during": [lower, fill],
@@ -261,10 +255,9 @@ def test_faults_two_games_quitting_together_keep_the_better_score():
 
 
 def test_faults_a_save_waits_its_turn_while_saves_go_on_but_not_for_ever():
-    # The folder's lock held shared: a game that took it shared would not
-    # wait. Meanwhile another game seems to save 7 every second for longer
-    # than a stopped one is waited for, and then to stop: the game's 500 is
-    # saved only five seconds after that, while the lock is still held.
+    # The folder's lock held shared (a game taking it shared would not wait)
+    # while another game seems to save 7 every second, then stops: the 500
+    # is saved five seconds after that, the lock still held.
     folder = scratch(hiscore=B500)
     proc, head = at_menu(folder)
     held = os.open(folder, os.O_RDONLY)
@@ -303,10 +296,9 @@ def test_faults_no_display_no_mode():
 # ---- too little memory -------------------------------------------------
 
 def test_faults_too_little_memory_says_so_and_ends():
-    # From too little room for the library's own thread to enough to play:
-    # each run either says it cannot start and ends with 1, or waits at the
-    # prompt and takes a signal as ever. None hangs, aborts or touches the
-    # file. Without xmessage on the path a box's text lands on stdout.
+    # From too little room for the library's thread to enough to play: each
+    # run says it cannot start and ends with 1, or waits at the prompt for a
+    # signal; none hangs or touches the file. (No xmessage: a box is stdout.)
     folder = scratch(hiscore=KNOWN)
     path, before = os.path.join(folder, HS), state(os.path.join(folder, HS))
     limit = lambda kb: lambda: resource.setrlimit(resource.RLIMIT_AS, (kb << 10, kb << 10))

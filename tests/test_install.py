@@ -1,8 +1,6 @@
 # SPDX-License-Identifier: MIT
-"""The installed game: `cmake --install` into a scratch prefix, the `zarn`
-launcher started from elsewhere with a scratch HOME (over a stand-in game:
-the installed game is the one the sessions play), the desktop files checked
-with Debian's validators, and the Debian package's contents."""
+"""The installed game: `cmake --install` into a scratch prefix, its `zarn`
+launcher over a stand-in game, Debian's validators and the Debian package."""
 import atexit
 import functools
 import os
@@ -40,14 +38,6 @@ def prefix():
     return where
 
 
-def launcher(game):
-    """A copy of the installed launcher that starts another game."""
-    copy = os.path.join(os.path.dirname(game), "zarn")
-    open(copy, "w").write(re.sub("game='[^']*'", f"game='{game}'", open(os.path.join(prefix(), "bin", "zarn")).read()))
-    os.chmod(copy, 0o755)
-    return copy
-
-
 def start(cmd, home, cwd, user=None, **env):
     if user:
         cmd = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups", *cmd]
@@ -58,13 +48,6 @@ def start(cmd, home, cwd, user=None, **env):
 def tree(folder):
     return sorted(os.path.relpath(os.path.join(d, n), folder)
                   for d, dirs, files in os.walk(folder) for n in dirs + files)
-
-
-def rgba(path, size):
-    """A square PNG as rows of (r, g, b, a)."""
-    raw = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], capture_output=True, check=True).stdout
-    assert len(raw) == size * size * 4, (path, len(raw))
-    return [[tuple(raw[(y * size + x) * 4:][:4]) for x in range(size)] for y in range(size)]
 
 
 def opaque_box(rows, keep):
@@ -106,7 +89,10 @@ def test_icons_are_the_ape_from_the_pack():
     ape = opaque_box(rows, lambda i: i != 0)
     want = [[pal[i] + (255,) if i else None for i in row] for row in ape]
     for size in SIZES:
-        icon = rgba(os.path.join(prefix(), f"share/icons/hicolor/{size}x{size}/apps/{APP}.png"), size)
+        path = os.path.join(prefix(), f"share/icons/hicolor/{size}x{size}/apps/{APP}.png")
+        raw = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], capture_output=True, check=True).stdout
+        assert len(raw) == size * size * 4, (path, len(raw))
+        icon = [[tuple(raw[(y * size + x) * 4:][:4]) for x in range(size)] for y in range(size)]
         # Colour 0 around the ape must come out transparent, not black.
         assert icon[0][0][3] == 0 and icon[size - 1][size - 1][3] == 0, size
         if size < len(ape[0]):
@@ -123,23 +109,24 @@ def test_icons_are_the_ape_from_the_pack():
 
 
 def test_launcher_links_the_pack_keeps_a_player_file_and_refuses_unwritable_directories():
-    # A stand-in game that says where it runs when it finds the pack there,
-    # and ends with 3: passed through.
+    # The installed launcher, copied, over a stand-in game that says where it
+    # runs when it finds the pack there, and ends with 3: passed through.
     where = tempfile.mkdtemp(prefix="zarn-stand-in-")
     os.chmod(where, 0o755)
     game = os.path.join(where, "game")
     open(game, "w").write("#!/bin/sh\n[ -r zarn.dat ] && pwd && exit 3\n")
     os.chmod(game, 0o755)
-    cmd = [launcher(game)]
+    cmd, installed = [os.path.join(where, "zarn")], open(os.path.join(prefix(), "bin", "zarn")).read()
+    open(cmd[0], "w").write(re.sub("game='[^']*'", f"game='{game}'", installed))
+    os.chmod(cmd[0], 0o755)
     home, elsewhere = tempfile.mkdtemp(prefix="zarn-home-"), tempfile.mkdtemp(prefix="zarn-cwd-")
     data = os.path.join(home, ".local", "share", "zarn")
     os.makedirs(data)
     link = os.path.join(data, "zarn.dat")
-    # A link to a pack that is gone, then a file the player left under the
-    # pack's name, twice, each met by sixteen launchers at once; an empty or
-    # relative XDG_DATA_HOME is ignored, as the XDG rules say. The launchers
-    # race: the `ln` first on their PATH fails every hard link of a link, as
-    # the system's does when a third launcher replaces the link meanwhile.
+    # A link to a pack that is gone, then a file the player left under its
+    # name, twice, each met by sixteen racing launchers (their `ln` fails a
+    # hard link of a link, as when a third one replaces it); an empty or
+    # relative XDG_DATA_HOME is ignored.
     shim = os.path.join(where, "ln")
     open(shim, "w").write('#!/bin/sh\n[ "$1" = -P ] && [ -L "$2" ] && exit 1\nexec /bin/ln "$@"\n')
     os.chmod(shim, 0o755)
@@ -166,9 +153,8 @@ def test_launcher_links_the_pack_keeps_a_player_file_and_refuses_unwritable_dire
     for folder in (home, xdg):
         os.chmod(folder, 0o755)
     os.mkdir(os.path.join(xdg, "zarn"), 0o755)
-    # Started from the desktop's menu (a display, no terminal), the line is
-    # shown in a box too: here stand-ins for zenity and xmessage that keep
-    # what they were asked to show.
+    # From the desktop's menu (a display, no terminal) the line shows in a
+    # box too: stand-ins for zenity and xmessage keep it.
     boxes = tempfile.mkdtemp(prefix="zarn-boxes-")
     os.chmod(boxes, 0o777)
     for name in ("zenity", "xmessage"):
@@ -218,9 +204,8 @@ def test_debian_package_holds_the_game_and_needs_allegro():
 
 
 def test_packagers_build_plays_as_ours():
-    # The game as a packager builds it (Release, Debian's flags) plays the
-    # very game ours does: a difference is undefined behaviour that one
-    # optimiser took its own way.
+    # Built as a packager builds it (Release, Debian's flags), the same game:
+    # a difference is undefined behaviour an optimiser took its own way.
     script = to_game(9) + ["T x3000", "T ESC", "T x5"] + QUIT
     release = os.path.join(TOP, "build-release", "zarn-trace")
     ours, theirs = (trace(script, "--seed", "7", tool=tool).lines for tool in (TRACE, release))

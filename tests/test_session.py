@@ -1,8 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""A player's whole session with the built game in a real window under Xvfb:
-keys through xdotool, the screen read back and compared with what the pack
-and zarn-trace say it must show. Screenshots of every screen are kept in
-build/artefacts/session/ for a person to look at."""
+"""A player's session with the built game in a real window under Xvfb, the
+screen read back and compared with the pack's and zarn-trace's pictures.
+Screenshots in build/artefacts/session/."""
 import os
 import signal
 import subprocess
@@ -11,8 +10,8 @@ import threading
 import time
 
 from bench import cpu_share
-from xwindow import (EARLIER, SAVED, TO_INSTRUCTIONS, TO_TITLE, Window, check_game_start, play_a_handover_and_back,
-                     prompt_shown, set_monitors, shows_text, traced, xserver)
+from xwindow import (EARLIER, SAVED, Window, check_game_start, frames, play_a_handover_and_back, prompt_shown,
+                     set_monitors, shows_text, xserver)
 from zarn_test import BUILD, scratch
 
 BUILDS = ("tsan",)  # the real program under ThreadSanitizer
@@ -21,11 +20,9 @@ ZARN = os.path.join(BUILD, "zarn")
 
 
 class Pace(threading.Thread):
-    """The rate a 50 Hz clock of this machine keeps meanwhile, by the game's
-    own rule (src/platform/tick_clock.cpp): each tick due a period after the
-    one before, and started again from now when a wake-up comes more than
-    five periods late. A loaded machine takes ticks from both alike, so the
-    game's rate is held to this one's."""
+    """The rate a 50 Hz clock of this machine keeps meanwhile by the game's
+    rule (src/platform/tick_clock.cpp), to hold the game's rate to: a loaded
+    machine takes ticks from both alike."""
 
     def __init__(self):
         super().__init__(daemon=True)
@@ -56,10 +53,7 @@ def full_screen_title(win, title, size=(1920, 1080), k=4):
 
 def test_session_window_play_instructions_quit():
     folder = scratch(hiscore=EARLIER)
-    path = os.path.join(folder, "hiscore.zrn")
-    title = traced(tuple(TO_TITLE))["title"]
-    pages = traced(tuple(TO_INSTRUCTIONS))
-    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
+    path, f, title = os.path.join(folder, "hiscore.zrn"), frames(), frames().title
     with xserver() as env:
         with Window(env, folder, "window") as win:
             win.wait_for(prompt_shown, what="the mode prompt")
@@ -68,7 +62,7 @@ def test_session_window_play_instructions_quit():
             # Every pixel a 2x2 block on a 1024x768 desktop (grab checks the blocks).
             assert win.keep("title") == title, "the title screen differs from the replay's"
             assert win.size == (640, 480)
-            play_a_handover_and_back(win, game, title)
+            play_a_handover_and_back(win, f.game, title)
             # Down held while the focus (and the pointer: no window manager
             # runs) goes elsewhere, and let go there, must not stay down and
             # swallow the next press.
@@ -78,11 +72,11 @@ def test_session_window_play_instructions_quit():
                             "windowfocus", root, "mousemove", "1000", "700", "sleep", "0.3", "keyup", "Down",
                             "windowfocus", win.wid, "sleep", "0.3"], env=env, check=True)
             win.press("Down")
-            assert win.grab() == pages["title3"]
+            assert win.grab() == f.title3
             win.press("Return", settle=1.0)
-            assert win.keep("instructions") == pages["page"]
+            assert win.keep("instructions") == f.page
             win.press("space")
-            assert win.keep("title_after_instructions") == pages["title3"]
+            assert win.keep("title_after_instructions") == f.title3
             win.press("Down")
             win.press("Return", settle=0)
             code, err = win.finish()
@@ -108,7 +102,7 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
     desktop is too small for a window twice the picture's size: k is 1."""
     folder = scratch()
     path, timing = os.path.join(folder, "hiscore.zrn"), os.path.join(folder, "timing.txt")
-    title = traced(tuple(TO_TITLE))["title"]
+    title = frames().title
 
     def seen_through_the_shared_colours(win):
         # As a VNC server of depth 8 shows it; the window is centred, as full screen's picture is.
@@ -145,10 +139,9 @@ def test_session_close_button_and_signals_on_an_8_bit_desktop():
             assert "ThreadSanitizer" not in err and code == want_code, (n, code, err[-3000:])
             assert open(path, "rb").read() == want and (os.stat(path).st_mtime == 1e9) == (want == EARLIER), n
         pace = pace.rate()
-    # About 50 ticks a second from the real timer (no fewer than nine in ten
-    # of what the machine let a clock keep meanwhile), and after the stall at
-    # most one pending tick, though the library's timer calls back for every
-    # tick it missed.
+    # About 50 ticks a second (nine in ten of the machine's clock or more),
+    # and after the stall one pending tick at most, for all the library's
+    # timer calls back for every tick it missed.
     t = {l.split()[0]: [int(v) for v in l.split()[1:]] for l in open(timing)}
     (ticks, first, last), (handed, since, until) = t["ticks"], t["timer"]
     assert ticks > 150 and 0.9 * pace < (ticks - 1) / ((last - first) / 1e9 - 3) < 55, (t, pace)
@@ -179,9 +172,7 @@ def test_session_full_screen_at_the_desktop_size():
     # Linked to the library, so that the launcher's shell, which loads it too, finds its symbols.
     subprocess.run(["cc", "-shared", "-fPIC", "-o", "nowin.so", "nowin.c", "-lalleg", "-ldl"], cwd=shim, check=True)
     folder = scratch(hiscore=SAVED)
-    path = os.path.join(folder, "hiscore.zrn")
-    title = traced(tuple(TO_TITLE))["title"]
-    game = traced((". 2", ". ENTER", "T", "T @game"), SAVED)["game"]
+    path, title = os.path.join(folder, "hiscore.zrn"), frames().title
     with xserver("1920x1080") as env:
         # Where no window can be had: no question, the title comes straight
         # up in full screen; the close button works there too.
@@ -191,9 +182,8 @@ def test_session_full_screen_at_the_desktop_size():
             win.close()
             assert win.finish()[0] == 0
 
-        # At most 5 % of a core: measured here, the title and play take about
-        # 2.5 % at a low load; enlarging and sending the whole picture on
-        # every pass instead of the rows that changed, 6 % to 7 %.
+        # At most 5 % of a core: about 2.5 % here, 6 % to 7 % when every pass
+        # sends the whole picture, not the rows that changed.
         with Window(env, folder, "full_screen") as win:
             win.wait_for(prompt_shown, what="the mode prompt")
             assert win.size == (960, 720)
@@ -208,7 +198,7 @@ def test_session_full_screen_at_the_desktop_size():
                 full_screen_title(win, title, size, k)
             shares = [cpu_share([win.proc.pid], 4)[0][0]]
             win.press("Return", settle=0.3)
-            check_game_start(win.keep("game_start"), game, 2570)
+            check_game_start(win.keep("game_start"), frames().game, 2570)
             shares.append(cpu_share([win.proc.pid], 4)[0][0])
             code, err = win.quit_from_game()
         assert code == 0 and max(shares) < 0.05, (code, shares, err)
@@ -216,12 +206,10 @@ def test_session_full_screen_at_the_desktop_size():
 
 
 def test_session_monitors():
-    """Side by side, a laptop beside a monitor, a square one, one smaller than
-    a window at twice the size leaves room for: the window is scaled for the
-    monitor under the pointer and shown on it, never below the picture's own
-    size; full screen covers that monitor alone, the picture as large as fits
-    in its middle."""
-    title = traced(tuple(TO_TITLE))["title"]
+    """The window scaled for the monitor under the pointer and shown on it,
+    never below the picture's size; full screen covering that monitor alone,
+    the picture as large as fits in its middle."""
+    title = frames().title
     with xserver("3840x1080") as env:
         # (the monitors, the pointer's one, the window's size there, full
         # screen's scale); a square monitor's window keeps to 90 % of its width.
@@ -244,12 +232,10 @@ def test_session_monitors():
 
 
 def test_session_a_raised_best_score_survives_signals_a_destroyed_window_and_a_lost_display():
-    """Five games, one on each of five monitors, started at level 16 one after
-    the other over a best score of -1, which any game over raises. The first
-    goes back to the title; the others are ended while the game over's box
-    still shows the new Top, each another way: one started with QUIT and INT
-    ignored, as a script's `zarn &` starts it, and two with their output on a
-    pipe whose reader has gone, the game itself and through its launcher."""
+    """Five games at level 16 over a best score of -1, on five monitors. The
+    first goes back to the title; the others are ended while the game over's
+    box shows, each another way: one started with QUIT and INT ignored (as
+    `zarn &`), two writing to a pipe with no reader (alone and launched)."""
     # (the end, the signals ignored from the start, a dead pipe, the command)
     games = [((signal.SIGHUP, signal.SIGHUP), (), False, None), ((signal.SIGQUIT,), (), True, [ZARN]),
              ((signal.SIGTERM, signal.SIGHUP), (signal.SIGQUIT, signal.SIGINT), False, None),

@@ -1,10 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""ZARN in the browser, as tools/web.sh builds it: the replay tool under node
-held to the native one, and the page in headless Chromium, opened from disk
-and from a static web server, played as a player would with its picture read
-back as the Linux sessions read a window's. Screenshots in
-build/artefacts/session/web_*/."""
-import functools
+"""ZARN in the browser: the replay tool under node held to the native one,
+and the page in headless Chromium, from disk and from a web server, played
+as a player would. Screenshots in build/artefacts/session/web_*/."""
 import os
 import random
 import subprocess
@@ -14,9 +11,9 @@ import zipfile
 
 from webpage import KEYS, SCORE_KEY, STORED, STRICT_POLICY, Page, built, served
 from window import enlarged
-from xwindow import (EARLIER, PROMPT_RGB, SAVED, TO_INSTRUCTIONS, TO_TITLE, ape_rung, as_screen,
-                     check_game_start, play_a_handover_and_back, prompt_shown, shows_text, traced)
-from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch, shot, trace
+from xwindow import (EARLIER, SAVED, check_game_start, frames, play_a_handover_and_back, played_on_a_pad, prompt_shown,
+                     shows_text)
+from zarn_test import QUIT, TRACE, Driver, good_bot, node_trace, scratch
 
 BUILDS = ("web",)
 ONE_AT_A_TIME = True
@@ -25,6 +22,9 @@ BESIDE_OTHERS = ("test_web_a_long_game_under_node_as_native", "test_web_tool_und
                  "test_web_every_game_pixel_a_whole_square_at_any_ratio_and_zoom",
                  "test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores",
                  "test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_start_says_so")
+# The page made taller than the window, which then scrolls, and back.
+TALL = "document.documentElement.style.overflow = document.body.style.overflow = '{}';" \
+       "document.body.style.height = '{}'"
 ZIP_FILES = ["index.html", "zarn.js", "zarn.wasm", "start.js", "sound.js", "page.css", "sw.js",
              "manifest.webmanifest", "icon-192.png", "icon-512.png", "README.txt"]
 
@@ -86,44 +86,35 @@ def test_web_tool_under_node_ends_at_a_closed_pipe_as_native():
 
 
 def test_web_page_from_disk_played_quit_kept_in_full_screen():
-    page_url = "file://" + built()[2]
-    title = traced(tuple(TO_TITLE))["title"]
-    pages = traced(tuple(TO_INSTRUCTIONS))
-    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
-    with Page(page_url, "web_disk", tempfile.mkdtemp(prefix="zarn-profile-")) as page:
+    f, title = frames(), frames().title
+    with Page("file://" + built()[2], "web_disk", tempfile.mkdtemp(prefix="zarn-profile-")) as page:
         page.start(EARLIER)
         page.wait_for(prompt_shown, what="the mode prompt")
         page.keep("prompt")
         assert page.do(eval="[document.title, document.activeElement.id]") == ["ZARN", "screen"]
-        # The game's keys are the game's alone: on a page taller than the
-        # window, which scrolls, arrows and Space do not scroll it and Tab
-        # leaves the focus on the game (the prompt reads none of them).
-        tall = "document.documentElement.style.overflow = document.body.style.overflow = '{}';" \
-               "document.body.style.height = '{}'"
-        assert page.do(eval=tall.format("auto", "300%") + "; scrollTo(0, 40); scrollY") == 40
+        # On a page taller than the window, the game's keys are its alone:
+        # arrows and Space do not scroll, Tab keeps the focus on the game.
+        assert page.do(eval=TALL.format("auto", "300%") + "; scrollTo(0, 40); scrollY") == 40
         page.do(eval="scrollTo(0, 0)")
         for name in ("Down", "space", "Tab"):
             page.press(name, settle=0.05)
         assert (where := page.do(eval="[scrollY, document.activeElement.id]")) == [0, "screen"], where
-        page.do(eval=tall.format("", ""))
+        page.do(eval=TALL.format("", ""))
         page.press("2")
         page.wait_for(lambda img: img == title, what="the title")
-        # Three times enlarged on a 1280x800 page, every pixel a 3x3 block,
-        # black around it.
-        assert page.keep("title") == title and page.k == 3
+        assert (found := wait_placed(page, "title", title)) is True, found  # 3 times on a 1280x800 page
         assert page.do(eval="getComputedStyle(document.getElementById('touch')).display") == "none"
-        assert page.screen.count(0) - 9 * title.count(0) == len(page.screen) - 9 * len(title)
         # A window smaller than the frame shrinks it, and cuts none of it.
         page.do(size=[300, 200])
         assert (box := wait_placed(page, "tiny", title, shrunk)) is True, box
         page.do(size=[1280, 800])
         page.wait_for(lambda img: img == title, what="the title again")
-        play_a_handover_and_back(page, game, title)
+        play_a_handover_and_back(page, f.game, title)
         page.press("Down")
         page.press("Down")
-        assert page.grab() == pages["title3"]
+        assert page.grab() == f.title3
         page.press("Return", settle=1.0)
-        assert page.keep("instructions") == pages["page"]
+        assert page.keep("instructions") == f.page
         page.press("space")
         sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
         assert sound[0] == ["running"] and sound[1] > 20, sound
@@ -143,8 +134,7 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         page.do(up="Enter")
         page.keep("ended", picture=False)
         assert page.wait_eval(STORED, SAVED.hex()) == SAVED.hex()
-        # A key starts the game again; 1 plays in full screen, where Esc
-        # reaches the game.
+        # A key starts the game again; 1 plays in full screen, Esc reaching the game.
         page.press("x", settle=1.0)
         page.wait_for(prompt_shown, what="the prompt again")
         page.press("1")
@@ -153,11 +143,17 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         assert page.do(eval="!!document.fullscreenElement") and page.keep("full_screen") == title
         page.press("Return", settle=0.1)
         page.wait_for(lambda img: shows_text(img, 16, 0, "Score:0000", 42), what="the game")
-        check_game_start(page.keep("game_kept"), game, 2570)
+        check_game_start(page.keep("game_kept"), f.game, 2570)
         page.press("Escape")
         page.wait_for(lambda img: img == title, what="the title after Esc")
         assert page.grab() == title and page.do(eval="!!document.fullscreenElement")
         assert page.faults == [], page.faults
+
+
+def rows(ppm):
+    w, h = (int(v) for v in ppm.split()[1:3])
+    screen = ppm[len(ppm) - 3 * w * h:]
+    return [screen[3 * w * y:3 * w * (y + 1)] for y in range(h)]
 
 
 def lit(rows):
@@ -171,10 +167,9 @@ def lit(rows):
 
 
 def sharp(ppm, frame):
-    """True where the screen shows frame (the game's 320x240 RGB bytes) as
-    k x k squares of device pixels (window.enlarged checks them), k the
-    largest whole number that fits, at the whole offset that centres it,
-    black round it; else what it found."""
+    """True where the screen shows frame (320x240 RGB bytes) as k x k squares
+    of device pixels, k the largest that fits, centred, black round it; else
+    what it found."""
     try:
         img, screen, size, k = enlarged(ppm)
     except AssertionError as e:
@@ -187,9 +182,7 @@ def shrunk(ppm, frame):
     """True where the screen, smaller than the frame, shows all of it shrunk
     to fit and centred: what is lit where the frame's lit part lands then."""
     w, h = (int(v) for v in ppm.split()[1:3])
-    screen = ppm[len(ppm) - 3 * w * h:]
-    rows = [screen[3 * w * y:3 * w * (y + 1)] for y in range(h)]
-    s, box, want = min(w / 320, h / 240), lit(rows), lit([frame[y * 960:(y + 1) * 960] for y in range(240)])
+    s, box, want = min(w / 320, h / 240), lit(rows(ppm)), lit([frame[y * 960:(y + 1) * 960] for y in range(240)])
     x, y = (w - round(320 * s)) // 2, (h - round(240 * s)) // 2
     near = [x + want[0] * s, y + want[1] * s, x + want[2] * s, y + want[3] * s]
     return s < 1 and box is not None and all(abs(a - b) <= 1.5 for a, b in zip(box, near)) or (w, h, box, near)
@@ -205,19 +198,16 @@ def wait_placed(page, name, frame, test=sharp, limit=10.0):
 
 
 def test_web_every_game_pixel_a_whole_square_at_any_ratio_and_zoom():
-    # Browser zoom is taken as the pixel ratio it makes on a screen of ratio
-    # 1, with the window's CSS size divided by it.
+    # A browser zoom is the pixel ratio it makes, the window's CSS size divided by it.
     sizes = {ratio: [(1280, 800)] for ratio in (1.25, 1.5, 1.75, 2, 2.625, 3)}
     for zoom in (0.9, 1.1, 1.5, 1.75):
         sizes.setdefault(zoom, []).append((round(1280 / zoom), round(800 / zoom)))
-    page_url = "file://" + built()[2]
-    title = traced(tuple(TO_TITLE))["title"]
-    prompt = as_screen(shot(trace([". @prompt", ". 2"], shots=True).folder, "prompt"), PROMPT_RGB)
-    found = {}
+    f, found = frames(), {}
     for ratio, windows in sizes.items():
-        with Page(page_url, f"web_ratio_{ratio}", tempfile.mkdtemp(prefix="zarn-profile-"), windows[0], scale=ratio) as page:
+        with Page("file://" + built()[2], f"web_ratio_{ratio}", tempfile.mkdtemp(prefix="zarn-profile-"), windows[0],
+                  scale=ratio) as page:
             assert page.wait_eval("nostart.hidden", True, 60) is True  # its program started, however busy the machine
-            for name, frame in (("prompt", prompt), ("title", title)):
+            for name, frame in (("prompt", f.prompt), ("title", f.title)):
                 if name == "title":
                     page.press("2")
                 for w, h in windows:
@@ -232,7 +222,7 @@ def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores()
     with zipfile.ZipFile(built()[0]) as z:
         assert sorted(z.namelist()) == sorted(ZIP_FILES)
         z.extractall(folder)
-    title = traced(tuple(TO_TITLE))["title"]
+    title = frames().title
     with served(folder, [("Content-Security-Policy", STRICT_POLICY)]) as (home, stop):
         url = home + "index.html"
         # A damaged pack: its message box's text in the page, then the end.
@@ -253,8 +243,7 @@ def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores()
             page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 120, "the game over")
             sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
             assert sound[0] == ["running"] and sound[1] > 20, sound
-            # Hidden while the box shows, the page keeps the best score the
-            # box shows: 0 over the -1 kept before.
+            # Hidden while the box shows, the page keeps its 0 over the -1.
             page.do(eval="dispatchEvent(new PageTransitionEvent('pagehide'))")
             assert (kept := page.wait_eval(STORED, "00000000")) == "00000000", kept
             # Chromium would install it, and its service worker has kept its files.
@@ -262,14 +251,12 @@ def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores()
             assert page.do(installability=True) == []
             page.press("x")
             page.wait_for(lambda img: shows_text(img, 120, 178, "QUIT", 42), what="the title")
-            # Another page of the game keeps a better score meanwhile; this
-            # one, closed, keeps its raised score, and the better one stays.
+            # Another page keeps a better score meanwhile: it stays when this one closes.
             page.do(tab=url)
             page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, {EARLIER.hex()!r})")
             page.do(front=0)
             page.do(closeTab=True)
-            # The closed page's write reaches the other page's storage a
-            # moment later, not by the time the close returns.
+            # (The closed page's write lands a moment after the close returns.)
             assert (kept := page.wait_eval(STORED, SAVED.hex())) == SAVED.hex(), kept
             # Once visited, it plays with its host gone.
             stop()
@@ -291,12 +278,9 @@ FULL = ("const set = Storage.prototype.setItem; Storage.prototype.setItem = func
 
 
 def test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_start_says_so():
-    page_url = "file://" + built()[2]
-    game = traced((". 2", ". ENTER", "T", "T @game"))["game"]
-    title = traced(tuple(TO_TITLE))["title"]
+    page_url, title = "file://" + built()[2], frames().title
     with Page(page_url, "web_storage", tempfile.mkdtemp(prefix="zarn-profile-"), pre_run=FULL) as page:
-        # Values that are not whole hex bytes can't be read, as a file that
-        # can't be: the game plays from 100 and leaves them as they are.
+        # Values not whole hex bytes, as an unreadable file: play from 100, left as they are.
         page.do(eval=f"localStorage.setItem({SCORE_KEY!r}, 'zzzzzzzz')")
         page.do(reload=True)
         for damaged in ("zzzzzzzz", " f4010000", "f401000"):
@@ -306,7 +290,7 @@ def test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_s
             page.wait_for(lambda img: img == title, what="the title")
             page.press("Return", settle=0.1)
             img = page.wait_for(lambda img: shows_text(img, 16, 0, "Score:0000", 42), what="the game")
-            check_game_start(img, game, 100)
+            check_game_start(img, frames().game, 100)
             page.press("Escape")
             page.wait_for(lambda img: img == title, what="the title after Esc")
             page.quit()
@@ -329,8 +313,7 @@ def test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_s
         page.press("x", settle=1.0)
         page.wait_for(prompt_shown, what="the prompt again")
         assert not [f for f in page.faults if not f.startswith(("error: ", "warning: "))], page.faults
-        # A page cut short, or a browser without WebAssembly, says why it
-        # does not play.
+        # A page cut short, or a browser without WebAssembly, says why it does not play.
         whole, folder = open(built()[2], "rb").read(), tempfile.mkdtemp(prefix="zarn-cut-")
         for part in (50, 90):
             with open(os.path.join(folder, f"cut{part}.html"), "wb") as f:
@@ -366,69 +349,36 @@ PAD_CONTROLS = {"Return": "buttons[0].pressed = {on}", "Escape": "buttons[1].pre
                 "Down": "axes[1] = {on} ? 0.6 : 0.4"}
 
 
-def set_pad(page, name, on):
-    page.do(eval="zarnPad." + PAD_CONTROLS[name].format(on=str(on).lower()))
+class PadPage(Page):
+    """The page played on the stand-in pad: keys pressed as its controls."""
 
+    def set(self, name, on):
+        self.do(eval="zarnPad." + PAD_CONTROLS[name].format(on=str(on).lower()))
 
-def press_pad(page, name, hold=0.1, settle=0.2):
-    """Page.press on the stand-in pad: the key pressed as the pad's control."""
-    set_pad(page, name, True)
-    time.sleep(hold)
-    set_pad(page, name, False)
-    time.sleep(settle)
+    def press(self, name, hold=0.1, settle=0.2):
+        self.set(name, True)
+        time.sleep(hold)
+        self.set(name, False)
+        time.sleep(settle)
+
+    def plug(self, on):
+        self.do(eval=f"plugPad({str(on).lower()})")
+        self.set("Down", False)
+
+    def hold_down(self, on):
+        self.do(**{"down" if on else "up": "ArrowDown"})
 
 
 def test_web_played_on_a_game_pad():
-    title = traced(tuple(TO_TITLE))["title"]
-    pages = traced((*TO_INSTRUCTIONS, "T ESC", "T x5", "T @back"))
-    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
-    page = Page("file://" + built()[2], "web_pad", tempfile.mkdtemp(prefix="zarn-profile-"), init=PAD)
-    page.press = functools.partial(press_pad, page)
-    try:
+    with PadPage("file://" + built()[2], "web_pad", tempfile.mkdtemp(prefix="zarn-profile-"), init=PAD) as page:
         page.start(EARLIER)
         page.wait_for(prompt_shown, what="the mode prompt")
         page.do(eval="plugPad(true)")
-        # A on the prompt answers 2: the title in the window, no full screen.
-        page.press("Return")
-        page.wait_for(lambda img: img == title, what="the title")
+        played_on_a_pad(page)
         assert page.do(eval="!!document.fullscreenElement") is False
-        # The d-pad moves the menu, Start opens the instructions, B leaves.
-        page.press("PadDown")
-        page.press("PadDown")
-        assert page.grab() == pages["title3"]
-        page.press("Start")
-        page.wait_for(lambda img: img == pages["page"], what="an instruction page")
         page.press("Escape")
-        page.wait_for(lambda img: img == pages["back"], what="the title after the pages")
-        page.press("PadUp")
-        page.press("PadUp")
-        assert page.grab() == title
-        # A starts a game, the stick climbs, the d-pad reaches, B ends it.
-        play_a_handover_and_back(page, game, title)
-        # The pad pulled out while holding Down lets go of it: the ape stops
-        # at the next rung, short of the bottom one.
-        page.press("Start")
-        page.wait_for(lambda img: ape_rung(img) == 1, what="the ape on the top rung")
-        set_pad(page, "Down", True)
-        time.sleep(0.15)
-        page.do(eval="plugPad(false)")
-        set_pad(page, "Down", False)
-        time.sleep(2.5)
-        stopped = ape_rung(page.grab())
-        assert stopped is not None and 1 < stopped < 7, stopped
-        # Plugged in again, the pad's Down let go while the keyboard holds
-        # Down does not let go of the keyboard's: the ape climbs on.
-        page.do(eval="plugPad(true)")
-        page.do(down="ArrowDown")
-        page.press("Down", settle=2.5)
-        page.keep("pad_and_keyboard")
-        assert (rung := ape_rung(page.grab())) == 7, rung
-        page.do(up="ArrowDown")
-        page.press("Escape")
-        page.wait_for(lambda img: img == title, what="the title after B")
+        page.wait_for(lambda img: img == frames().title, what="the title after B")
         assert page.faults == [], page.faults
-    finally:
-        page.kill()
 
 
 # The whole-number scale the picture takes on a phone's or a tablet's touch
@@ -446,9 +396,8 @@ AWAKE = "locks.filter((l) => !l.released).length"
 
 
 class Phone(Page):
-    """The page on a touch screen of that CSS size and pixel ratio, its
-    picture where the phone's layout must put it: at the top in portrait,
-    centred in landscape. Keys are pressed as taps on the touch controls."""
+    """The page on a touch screen, its picture at the top in portrait and
+    centred in landscape; keys pressed as taps on the touch controls."""
 
     def __init__(self, run, size, ratio, **kw):
         self.view, self.ratio, self.centres = size, ratio, {}
@@ -464,21 +413,16 @@ class Phone(Page):
         k = SCALES[w, h, r]
         return (w * r - 320 * k) // 2, 0 if h > w else (h * r - 240 * k) // 2, k
 
-    def rows(self, ppm):
-        w, h = (int(v) for v in ppm.split()[1:3])
-        screen = ppm[len(ppm) - 3 * w * h:]
-        return [screen[3 * w * y:3 * w * (y + 1)] for y in range(h)]
-
     def band(self, ppm, frame):
         """sharp on the screen cut to the picture's band, where no control
         may lie: its rows in portrait, its columns in landscape."""
-        (x, _, k), rows = self.box(), self.rows(ppm)
-        rows = rows[:240 * k] if self.view[1] > self.view[0] else [r[3 * x:3 * (x + 320 * k)] for r in rows]
-        return sharp(b"P6 %d %d 255 " % (len(rows[0]) // 3, len(rows)) + b"".join(rows), frame)
+        (x, _, k), cut = self.box(), rows(ppm)
+        cut = cut[:240 * k] if self.view[1] > self.view[0] else [r[3 * x:3 * (x + 320 * k)] for r in cut]
+        return sharp(b"P6 %d %d 255 " % (len(cut[0]) // 3, len(cut)) + b"".join(cut), frame)
 
     def grab(self, path=None, picture=True, again=True):
-        rows, (x, y, k) = self.rows(self.pixels(path)), self.box()
-        crop = b"".join(r[3 * x:3 * (x + 320 * k)] for r in rows[y:y + 240 * k])
+        x, y, k = self.box()
+        crop = b"".join(r[3 * x:3 * (x + 320 * k)] for r in rows(self.pixels(path))[y:y + 240 * k])
         try:
             return enlarged(b"P6 %d %d 255 " % (320 * k, 240 * k) + crop)[0] if picture else None
         except AssertionError:
@@ -497,30 +441,22 @@ class Phone(Page):
         return band is True and len(sizes) == 6 and min(sizes) >= 48 or (band, sizes)
 
 
-def title_and_prompt():
-    prompt = shot(trace([". @p", ". 2"], shots=True).folder, "p")
-    return traced(tuple(TO_TITLE))["title"], as_screen(prompt, PROMPT_RGB)
-
-
 def test_web_phone_played_by_touch_quit_tapped_again_and_a_tablet_turned():
-    title, prompt = title_and_prompt()
-    pages = traced(tuple(TO_INSTRUCTIONS))
-    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
+    f, title = frames(), frames().title
     with Phone("web_phone", (360, 640), 2, init=WAKE) as page:
         page.start(EARLIER)
-        assert (found := page.placed("prompt", prompt)) is True, found
+        assert (found := page.placed("prompt", f.prompt)) is True, found
         page.tap(180, 124)  # "2 - Window": a game pixel is a CSS one here, the picture at the top
         page.wait_for(lambda img: img == title, what="the title")
         assert page.do(eval="[!!document.fullscreenElement, zarnTest.contexts[0].state]") == [False, "running"]
         for name in ("Down", "Down", "Up", "Up", "Down", "Down"):
             page.press(name, hold=0, settle=0.05)  # taps however short, and quick
-        assert page.keep("menu") == pages["title3"]
+        assert page.keep("menu") == f.title3
         for name in ("Up", "Up"):
             page.press(name)
-        play_a_handover_and_back(page, game, title)
+        play_a_handover_and_back(page, f.game, title)
         assert page.do(eval=AWAKE) == 1
-        # OK on QUIT held through the end: lifted, it leaves the note to be
-        # read, and the screen may dim. A tap then starts again.
+        # OK on QUIT held to the end: lifted, the note stays, the screen may dim; a tap restarts.
         for name in ("Down", "Down", "Down"):
             page.press(name)
         page.touch("start", (*page.do(eval=CENTRE.format("Enter")), 1))
@@ -536,22 +472,18 @@ def test_web_phone_played_by_touch_quit_tapped_again_and_a_tablet_turned():
         page.tap(180, 116)  # "1 - Fullscreen"
         page.wait_for(lambda img: img == title, what="the title in full screen")
         assert page.do(eval=f"[!!document.fullscreenElement, {AWAKE}]") == [True, 1]
-        # A tablet, turned: beside the controls the picture is smaller than
-        # it would be alone, and whole.
+        # A tablet, turned: beside the controls the picture is smaller, and whole.
         for view in ((1024, 1366), (1366, 1024)):
             page.turn(*view)
-            assert (found := page.placed(f"title_{view[0]}x{view[1]}", title)) is True, found
+            assert (found := page.placed(f"title_{view[0]}x{view[1]}", frames().title)) is True, found
         assert page.faults == [], page.faults
 
 
 def test_web_phone_turned_fits_whole_and_never_scrolls_or_zooms():
-    title, prompt = title_and_prompt()
     with Phone("web_phone_turned", (390, 844), 3) as page:
-        assert (found := page.placed("prompt", prompt)) is True, found
-        # Swipes, double taps and a pinch on a page made taller than the
-        # screen: nothing scrolls, zooms or is selected.
-        page.do(eval="document.documentElement.style.overflow = document.body.style.overflow = 'auto';"
-                     "document.body.style.height = '300%'")
+        assert (found := page.placed("prompt", frames().prompt)) is True, found
+        # Swipes, double taps and a pinch on a tall page: nothing scrolls, zooms or is selected.
+        page.do(eval=TALL.format("auto", "300%"))
         for x, y in ((195, 600), (20, 300), (195, 100)):
             page.touch("start", (x, y, 1))
             for step in range(1, 5):
@@ -562,10 +494,9 @@ def test_web_phone_turned_fits_whole_and_never_scrolls_or_zooms():
         page.do(pinch=[195, 300, 2.0])
         moved = "[scrollY, visualViewport.scale, visualViewport.offsetTop, String(getSelection())]"
         assert (where := page.do(eval=moved)) == [0, 1, 0, ""], where
-        page.do(eval="document.documentElement.style.overflow = document.body.style.overflow = '';"
-                     "document.body.style.height = ''")
+        page.do(eval=TALL.format("", ""))
         page.tap(195, 124)
         for view in ((844, 390), (390, 844)):
             page.turn(*view)
-            assert (found := page.placed(f"title_{view[0]}x{view[1]}", title)) is True, found
+            assert (found := page.placed(f"title_{view[0]}x{view[1]}", frames().title)) is True, found
         assert page.faults == [], page.faults

@@ -9,7 +9,7 @@ import tempfile
 import time
 import zipfile
 
-from xwindow import EARLIER, SAVED, TO_TITLE, Window, check_game_start, prompt_shown, traced, xserver
+from xwindow import EARLIER, SAVED, Window, check_game_start, frames, prompt_shown, xserver
 from zarn_test import built_by
 
 BUILDS = ("windows",)
@@ -57,14 +57,10 @@ def sessions(env, folder, title, game):
     assert open(os.path.join(folder, "hiscore.zrn"), "rb").read() == SAVED
     assert sorted(os.listdir(folder)) == sorted(FILES + ["hiscore.zrn"])
 
-    # Full screen at the desktop's own size, the picture three times
-    # enlarged in its middle: no mode is switched. (Wine on Xvfb gives the
-    # full-screen window the keys only now and then: nothing here needs
-    # them.) Left by the close button, which saves as QUIT does: here a best
-    # score the read-only folder cannot take. The wide-character box names
-    # the folder as it is, and once answered the game ends as promptly as
-    # after QUIT, where it could hang for half a minute, with the exit value
-    # of a score it could not keep.
+    # Full screen at the desktop's size, no mode switched (Wine on Xvfb gives
+    # it the keys only now and then). The close button saves as QUIT does, a
+    # score the read-only folder cannot take: the wide-character box names
+    # the folder as it is, and once answered the game ends promptly, exit 1.
     win = start(dict(env, WINEDEBUG="-all,+msgbox"), folder, "windows_full_screen")
     try:
         win.press("1", settle=0)
@@ -106,15 +102,13 @@ def sessions(env, folder, title, game):
 def test_windows_zip_under_wine():
     folder, prefix = unpacked_zip()
     open(os.path.join(folder, "hiscore.zrn"), "wb").write(EARLIER)
-    title = traced(tuple(TO_TITLE))["title"]
-    game = traced((". 2", ". ENTER", "T", "T @game"), EARLIER)["game"]
     with xserver() as env:
         # No debug output, and no offer to install Wine's .NET or browser.
         env = dict(env, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         if not os.path.exists(os.path.join(prefix, "system.reg")):
             subprocess.run(["wineboot", "-i"], env=env, capture_output=True, timeout=600, check=True)
         try:
-            sessions(env, folder, title, game)
+            sessions(env, folder, frames().title, frames().game)
         finally:
             # A killed wine leaves its Windows process running: end the
             # prefix's processes, all of them this test's.

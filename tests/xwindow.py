@@ -1,16 +1,16 @@
 # SPDX-License-Identifier: MIT
 """What the tests ask of the game in a real window (tools/window.py) or in
-the page: its picture compared with what the pack and zarn-trace say it must
-show, the earlier best score a session starts from, the game's start checked
-and a barrel handed over by watching the screen."""
+the page: its picture held to the pack's and zarn-trace's, and a barrel
+handed over by watching the screen."""
 import functools
 import os
 import re
 import subprocess
 import time
+from types import SimpleNamespace
 
 from window import Window, xserver  # noqa: F401
-from zarn_test import (LANE_RUNG, LANE_X, LANE_Y, LAYOUT, RUNG_Y, picture, read_bmp, region, scratch,
+from zarn_test import (LANE_RUNG, LANE_X, LANE_Y, LAYOUT, RUNG_Y, picture, read_bmp, region, scratch, shot,
                        text_image, trace)
 
 # A best score of 2570 from an earlier session: both its 0A bytes stored as
@@ -19,9 +19,6 @@ EARLIER = b"\x0d\x0a\x0d\x0a\x00\x00\xff"
 SAVED = b"\x0d\x0a\x0d\x0a\x00\x00"
 # The prompt's own colours: black, white and the heading's blue.
 PROMPT_RGB = {0: b"\0\0\0", 1: b"\xff\xff\xff", 2: b"\x00\xb2\xff"}
-# Replays to the title and to an instruction page, for their pictures.
-TO_TITLE = [". 2", ".", ". @title"]
-TO_INSTRUCTIONS = [". 2", ". DOWN", ".", ". DOWN", ". @title3", ". ENTER", "T x40", "T @page"]
 APE_X = LAYOUT.APE_X
 # Where a barrel of each lane waits, and the reach that grabs it there.
 WAIT_X = [LAYOUT.STOP_X_LEFT if x < 0 else LAYOUT.STOP_X_RIGHT for x in LANE_X]
@@ -29,8 +26,7 @@ REACH = ["Left" if x < 0 else "Right" for x in LANE_X]
 
 
 def set_monitors(env, *monitors):
-    """Monitors (x, y, w, h) on the one X screen, as desktops of several have
-    them, in place of those set before."""
+    """Monitors (x, y, w, h) on the one X screen, in place of those before."""
     listed = subprocess.run(["xrandr", "--listmonitors"], env=env, capture_output=True, text=True).stdout
     for name in re.findall(r"^ *\d+: (\w+) ", listed, re.M):  # not Xvfb's own, "+screen"
         subprocess.run(["xrandr", "--delmonitor", name], env=env, check=True)
@@ -59,6 +55,18 @@ def traced(script, hiscore=None):
     folder = trace(list(script), shots=True, folder=scratch(hiscore=hiscore)).folder
     return {name[:-4]: as_screen(read_bmp(os.path.join(folder, "shots", name)))
             for name in os.listdir(os.path.join(folder, "shots"))}
+
+
+@functools.lru_cache(None)
+def frames():
+    """What the screen must show, by name: the mode prompt, the title, the
+    title with the cursor on the instructions (title3), an instruction page,
+    the title after it (back), and a game's start over a best score of 2570."""
+    prompt = as_screen(shot(trace([". @prompt", ". 2"], shots=True).folder, "prompt"), PROMPT_RGB)
+    return SimpleNamespace(prompt=prompt, **traced((". 2", ".", ". @title")),
+                           **traced((". 2", ". DOWN", ".", ". DOWN", ". @title3", ". ENTER", "T x40", "T @page",
+                                     "T ESC", "T x5", "T @back")),
+                           **traced((". 2", ". ENTER", "T", "T @game"), EARLIER))
 
 
 def shows_text(img, x, y, text, colour, rgb=None):
@@ -119,9 +127,8 @@ def waiting_lanes(img):
 
 
 def climb(win, frm, to):
-    """Holds Up or Down for as long as it takes to pass the rungs between and
-    lets go before the ape reaches the last one: it reads the keys only
-    while it stands on a rung, two pixels a tick."""
+    """Holds Up or Down long enough to pass the rungs between, letting go
+    before the last one (the ape reads keys on a rung only, 2 pixels a tick)."""
     step = 1 if to > frm else -1
     before = abs(RUNG_Y[to - step] - RUNG_Y[frm]) // 2 if to - step != frm else 0
     at = abs(RUNG_Y[to] - RUNG_Y[frm]) // 2
@@ -130,10 +137,8 @@ def climb(win, frm, to):
 
 
 def play_to_first_handover(win, limit=150):
-    """Grabs whichever waiting barrel is nearest and hands it to the lady on
-    rung 2, watching the screen, until the status line shows its 10 points.
-    A loaded machine slows the page's pictures to one a second or so, and
-    the player misses barrel after barrel: the limit leaves it room."""
+    """Grabs the nearest waiting barrel and hands it over on rung 2 until the
+    status line shows 10 points; the limit leaves room for a loaded machine."""
     end = time.time() + limit
     while time.time() < end:
         img = win.grab()
@@ -170,3 +175,33 @@ def play_a_handover_and_back(face, game, title):
     face.keep("handed_over")
     face.press("Escape")
     assert face.keep("title_after_game") == title
+
+
+def played_on_a_pad(pad):
+    """From the prompt, on a stand-in pad (pad.plug(on) plugs it in or pulls
+    it out, pad.hold_down(on) holds the keyboard's Down): A answers 2, the
+    d-pad moves the menu, Start opens the instructions and B leaves them, a
+    barrel is handed over; pulled out while holding Down the pad lets go of
+    it, and its Down let go does not let go of the keyboard's."""
+    f = frames()
+    pad.press("Return")
+    pad.wait_for(lambda img: img == f.title, what="the title")
+    for name, want in (("PadDown", None), ("PadDown", f.title3), ("Start", f.page), ("Escape", f.back),
+                       ("PadUp", None), ("PadUp", f.title)):
+        pad.press(name)
+        if want:
+            pad.wait_for(lambda img: img == want, what=f"the screen after {name}")
+    play_a_handover_and_back(pad, f.game, f.title)
+    pad.press("Start")
+    pad.wait_for(lambda img: ape_rung(img) == 1, what="the ape on the top rung")
+    pad.set("Down", True)
+    time.sleep(0.15)
+    pad.plug(False)
+    time.sleep(2.5)
+    assert (stopped := ape_rung(pad.grab())) is not None and 1 < stopped < 7, stopped
+    pad.plug(True)
+    pad.hold_down(True)
+    pad.press("Down", settle=2.5)
+    pad.keep("pad_and_keyboard")
+    assert (rung := ape_rung(pad.grab())) == 7, rung
+    pad.hold_down(False)

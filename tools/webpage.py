@@ -1,9 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""The browser build's page in headless Chromium, with the ways of a game's
-window (window.Face): keys in, its picture out and kept. Driven through
-web/browser.js and playwright-core, which is installed at the version
-web/package-lock.json pins into build-web/node. tools/web.sh builds the
-page."""
+"""The browser build's page in headless Chromium as a game's window
+(window.Face): keys in, its picture out and kept. Driven through
+web/browser.js and playwright-core (installed into build-web/node)."""
 import contextlib
 import fcntl
 import functools
@@ -36,11 +34,9 @@ KEYS = {"Left": "ArrowLeft", "Right": "ArrowRight", "Up": "ArrowUp", "Down": "Ar
 
 
 class Page(Face):
-    """The game in a page of headless Chromium, its screenshots kept in
-    ARTEFACTS/run; pre_run is JavaScript run before the program starts, init
-    before any of the page's own (a stand-in for what the browser offers);
-    scale the device pixels per CSS pixel; phone a mobile browser on a touch
-    screen."""
+    """The game in a page, its screenshots kept in ARTEFACTS/run; pre_run is
+    JavaScript run before the program starts, init before any of the page's
+    own; scale the device pixels per CSS pixel; phone a touch screen's."""
 
     def __init__(self, url, run, profile, size=(1280, 800), pre_run="", init="", scale=1, phone=False):
         self.run, self.kept, self.dir = run, 0, os.path.join(ARTEFACTS, run)
@@ -62,7 +58,7 @@ class Page(Face):
 
     def grab(self, path=None, picture=True, again=True):
         if not picture:  # not the game's alone
-            self.do(shot=path or os.path.join(self.dir, "last.png"))
+            self.pixels(path)
             return None
         ppm = self.pixels(path)
         try:
@@ -129,9 +125,8 @@ STRICT_POLICY = "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'"
 
 @contextlib.contextmanager
 def served(folder, headers=()):
-    """A folder served over http on 127.0.0.1 as a static host serves it,
-    with these headers on every answer, for as long as the block runs (or
-    until its stop() is called); yields (the folder's address, stop)."""
+    """A folder served over http on 127.0.0.1 with these headers, while the
+    block runs or until stop(); yields (the folder's address, stop)."""
     class Host(http.server.SimpleHTTPRequestHandler):
         extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
                               **{".wasm": "application/wasm", ".webmanifest": "application/manifest+json"})
@@ -162,10 +157,8 @@ def served(folder, headers=()):
 
 @functools.lru_cache(None)
 def node_modules():
-    """playwright-core, at the version tools/web/package-lock.json pins,
-    installed from the npm registry into the build folder once, with Debian's
-    Chromium that it drives. That version needs node 20 or later with npm
-    (Debian 12's own node is 18, without npm); building the page does not."""
+    """playwright-core as tools/web/package-lock.json pins it, installed into
+    the build folder once, with Debian's Chromium; it needs node 20 and npm."""
     subprocess.run([os.path.join(HERE, "install_packages.sh"), "webpage", "chromium"], check=True)
     node = subprocess.run(["node", "-p", "process.versions.node.split('.')[0]"], capture_output=True,
                           text=True).stdout.strip()

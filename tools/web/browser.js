@@ -1,20 +1,18 @@
 // SPDX-License-Identifier: MIT
 // Headless Chromium for the suite's browser sessions (tests/test_web.py),
-// driven by one JSON command a line on standard input, each answered by one
-// JSON line: {"open": URL, "profile": DIR, "width": W, "height": H,
-// "scale": S (device pixels per CSS pixel, 1 when not given), "preRun": JS,
-// "initScript": JS, "phone": true} (preRun is run before the program starts,
-// initScript as below, from the first page on; phone: a mobile browser on a
-// touch screen), {"size": [W, H]} (the window's CSS size; a phone's turns
-// with it),
+// one JSON command a line on standard input, each answered by a JSON line:
+// {"open": URL, "profile": DIR, "width": W, "height": H, "scale": S (device
+// pixels per CSS pixel), "preRun": JS (run before the program starts),
+// "initScript": JS (as below), "phone": true (a mobile browser on a touch
+// screen)}, {"size": [W, H]} (the window's CSS size; a phone's turns with it),
 // {"touch": "touchStart"|"touchMove"|"touchEnd"|"touchCancel", "points":
 // [[X, Y, ID], ...]} (the fingers down after it, in CSS pixels: those left
 // out of a move are lifted), {"pinch": [X, Y, SCALE]} (two fingers spread),
 // {"tab": URL} (another page, which the next commands are for), {"front": N}
 // (the commands go to the Nth page), {"down": KEY}, {"up": KEY},
 // {"click": [X, Y], "button": "left"|"right"|"middle"},
-// {"shot": PNG}, {"pixels": PPM, "png": PNG} (the shot as a binary PPM, and as
-// a PNG too where png is given), {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
+// {"pixels": PPM, "png": PNG} (a shot as a binary PPM, and as a PNG too where
+// png is given), {"eval": EXPRESSION}, {"reload": true}, {"closeTab": true}
 // (the page is closed; the commands go to the first one left), {"goto": URL},
 // {"initScript": JS} (run before any of the page's own scripts in every
 // page loaded from then on: a stand-in for what the browser offers),
@@ -140,15 +138,9 @@ async function run(c) {
       { x: c.pinch[0], y: c.pinch[1], scaleFactor: c.pinch[2], gestureSourceType: 'touch' });
   }
   else if (c.click) await page.mouse.click(c.click[0], c.click[1], { button: c.button || 'left' });
-  else if (c.shot) {
+  else if (c.pixels) {
     // All the window's device pixels: Playwright's own screenshot takes the
     // CSS size times the ratio, rounded, and may leave a column out.
-    const cdp = await context.newCDPSession(page);
-    const shot = await cdp.send('Page.captureScreenshot', { format: 'png' });
-    await cdp.detach();
-    fs.writeFileSync(c.shot, Buffer.from(shot.data, 'base64'));
-  }
-  else if (c.pixels) {
     const cdp = await context.newCDPSession(page);
     const png = Buffer.from((await cdp.send('Page.captureScreenshot', { format: 'png', optimizeForSpeed: true })).data,
                             'base64');
