@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The sound's last step, where the browser plays it: the program's blocks,
 // queued, taken into the two channels. The page runs this file before its
-// own code (page.js, for a browser without audio worklets) and loads it as
+// own code (audio.js, for a browser without audio worklets) and loads it as
 // its audio worklet, where it registers the player: in the zip from beside
 // the page, in zarn.html from the copy of its text the page holds.
 // A block is the two channels' samples, or a count of silent frames. It runs

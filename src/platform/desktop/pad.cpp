@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Game pads, through the library's own joystick driver, stand for the keys
-// they mean, as the page's pads do (packaging/web/page.js): the game reads
+// they mean, as the page's pads do (packaging/web/keys.js): the game reads
 // its keys alone. The d-pad and the left stick past half-way are the arrows,
 // A and Start Enter, B and Back Esc. At the mode prompt every control answers
 // 2, the window, as in the page: a player who wants full screen presses 1 on

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What the browser's platform files tell each other. The program runs in a
 // page: the library's portable core with no drivers of its own, and the
-// page's JavaScript (packaging/web/page.js, reached as Page) for the
-// display, the keys, the clock, the sound's way out and the storage. The
-// game sees none of it; its door is platform/platform.h.
+// page's JavaScript (packaging/web/page.js and its neighbours, reached as
+// Page) for the display, the keys, the clock, the sound's way out and the
+// storage. The game sees none of it; its door is platform/platform.h.
 #ifndef ZARN_WEB_H
 #define ZARN_WEB_H
 
