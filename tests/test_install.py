@@ -33,8 +33,9 @@ def prefix():
     where = tempfile.mkdtemp(prefix="zarn-prefix-")
     os.chmod(where, 0o755)
     atexit.register(shutil.rmtree, where, True)
-    subprocess.run(["cmake", "--install", BUILD, "--prefix", where], check=True,
-                   capture_output=True, timeout=120)
+    out = subprocess.run(["cmake", "--install", BUILD, "--prefix", where], capture_output=True, text=True,
+                         timeout=120)
+    assert out.returncode == 0, out.stdout[-1500:] + out.stderr
     return where
 
 
