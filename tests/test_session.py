@@ -272,8 +272,8 @@ def test_session_a_raised_best_score_survives_signals_a_destroyed_window_and_a_l
                         time.sleep(0.002)
                 code, err = win.finish()
                 assert open(os.path.join(win.folder, "hiscore.zrn"), "rb").read() == bytes(4), end
-                if isinstance(end, tuple):
-                    assert code == 128 + end[0] and "Shutting down" not in err, (end, code, err[-300:])
+                if isinstance(end, tuple):  # both pending on a busy machine, the lower number comes first
+                    assert code - 128 in end and "Shutting down" not in err, (end, code, err[-300:])
                 else:  # one clear line, promptly
                     said = {"window": "window on the display {} is gone", "display": "the display {} has gone"}[end]
                     assert code == 1 and time.monotonic() - began < 2.5, (end, code)
