@@ -33,10 +33,22 @@ src=$("$top/tools/allegro_source.sh" web "$cache")
 # emscripten's optimizer finds its parser.
 export NODE_PATH=/usr/share/nodejs
 jobs=$(nproc 2>/dev/null || echo 2)
+# The compiled library is kept beside its source, named for everything it
+# is made from: the source, the rules that compile it and the compiler.
+made_of=$(cat "$src/zarn-stamp" "$top/packaging/web/allegro.cmake" "$top/packaging/web/CMakeLists.txt" \
+  "$top/CMakeLists.txt" $(find "$top/packaging/web/allegro" -type f | sort) && emcc --version)
+library=$cache/libzarn_allegro-$(printf '%s' "$made_of" | sha256sum | cut -c1-16).a
+kept=$library
+[ -f "$library" ] || kept=
 build() {
   emcmake cmake -S "$top" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-    -DZARN_WERROR=ON -DZARN_ALLEGRO_SOURCE="$src" -DZARN_LINUX_BUILD="$top/build" &&
+    -DZARN_WERROR=ON -DZARN_ALLEGRO_SOURCE="$src" -DZARN_LINUX_BUILD="$top/build" \
+    -DZARN_ALLEGRO_LIBRARY="$kept" &&
     cmake --build "$out" -j"$jobs"
 }
+mkdir -p "$out"
 logged web "the build" "$out/build.log" build
+if [ -z "$kept" ]; then
+  cp "$out/libzarn_allegro.a" "$library.$$" && mv "$library.$$" "$library"
+fi
 printf '%s\n' "$out/zarn-$(version "$out")-web.zip" "$out/zarn-trace.js" "$out/zarn.html"

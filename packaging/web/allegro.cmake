@@ -11,6 +11,18 @@ if(NOT EXISTS ${ZARN_ALLEGRO_SOURCE}/src/allegro.c)
   message(FATAL_ERROR "No Allegro source in ZARN_ALLEGRO_SOURCE='${ZARN_ALLEGRO_SOURCE}': "
                       "build for the browser with tools/web.sh")
 endif()
+# A library tools/web.sh built before from the same source, rules and
+# compiler, kept outside the tree: a fresh checkout then compiles only the
+# game.
+set(ZARN_ALLEGRO_LIBRARY "" CACHE FILEPATH "zarn_allegro as built before (tools/web.sh keeps it)")
+if(ZARN_ALLEGRO_LIBRARY)
+  add_library(zarn_allegro STATIC IMPORTED)
+  set_target_properties(zarn_allegro PROPERTIES IMPORTED_LOCATION ${ZARN_ALLEGRO_LIBRARY})
+  target_include_directories(zarn_allegro SYSTEM INTERFACE ${CMAKE_CURRENT_LIST_DIR}/allegro/include
+                                                           ${ZARN_ALLEGRO_SOURCE}/include)
+  add_library(PkgConfig::ALLEGRO ALIAS zarn_allegro)
+  return()
+endif()
 enable_language(C)
 # Only the files the page and the replay tool link, out of the portable
 # core's 99 (cmake/FileList.cmake): each costs emscripten most of a second to
