@@ -157,8 +157,9 @@ bool pads_gone() {
   return false;
 }
 
-// Looking costs an open that fails at once.
-bool pads_may_come() { return true; }
+// The driver is installed only once a device is there to open: looking
+// then costs one access() a time, not the library's whole search.
+bool pads_may_come() { return pad_device_there(0); }
 #else
 // The Windows drivers enumerate every input device to look, too slow for
 // the middle of a game, and tell nothing of a pad pulled out: the pads are
