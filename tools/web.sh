@@ -36,7 +36,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # The compiled library is kept beside its source, named for everything it
 # is made from: the source, the rules that compile it and the compiler.
 made_of=$(cat "$src/zarn-stamp" "$top/packaging/web/allegro.cmake" "$top/packaging/web/CMakeLists.txt" \
-  "$top/CMakeLists.txt" $(find "$top/packaging/web/allegro" -type f | sort) && emcc --version)
+  "$top/CMakeLists.txt" && find "$top/packaging/web/allegro" -type f -print0 | sort -z | xargs -0 cat &&
+  emcc --version)
 library=$cache/libzarn_allegro-$(printf '%s' "$made_of" | sha256sum | cut -c1-16).a
 kept=$library
 [ -f "$library" ] || kept=
