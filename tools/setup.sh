@@ -3,6 +3,10 @@
 # Installs what the build needs (Debian packages, only those missing) and
 # builds the game with its tests, plus the checking builds asked for:
 #   setup.sh [--asan] [--tsan] [--fuzz] [--release]
+#   setup.sh --only [--tsan] [--fuzz] [--release]
+#                          only the checking builds named, with what they add
+#                          to the packages (tests/run_tests.py makes them so,
+#                          beside the tests)
 #   setup.sh --packages    only installs the packages the game itself needs
 #   setup.sh --game        those, and builds build/ as the game alone (a tree
 #                          already set up for the tests keeps them): what the
@@ -32,15 +36,17 @@ packages=("${game_packages[@]}" "${build_packages[@]}" "${window_packages[@]}" "
 case ${1:-} in
 --packages | --game) packages=("${game_packages[@]}") ;;
 --bench) packages=("${game_packages[@]}" "${build_packages[@]}" "${window_packages[@]}") ;;
+--only) packages=() ;;
 esac
 for arg in "$@"; do
   case $arg in
   --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-  --asan | --tsan | --release | --packages | --game | --bench) ;;
+  --release) if [ "${1:-}" = --only ]; then packages+=(dpkg-dev); fi ;;
+  --asan | --tsan | --packages | --game | --bench | --only) ;;
   *) echo "setup: unknown option $arg" >&2; exit 2 ;;
   esac
 done
-"$top/tools/install_packages.sh" setup "${packages[@]}"
+[ ${#packages[@]} -eq 0 ] || "$top/tools/install_packages.sh" setup "${packages[@]}"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 # build DIR [CMAKE_OPTION...] [-- TARGET...]: only the targets named, if any.
@@ -67,8 +73,12 @@ esac
 # The trees are independent: they build side by side, so that one's
 # configuring and linking, which use one core, leave the other to the rest.
 builds=()
-build build -DBUILD_TESTING=ON &
-builds+=($!)
+if [ "${1:-}" = --only ]; then
+  shift
+else
+  build build -DBUILD_TESTING=ON &
+  builds+=($!)
+fi
 for arg in "$@"; do
   case $arg in
   --asan) build build-asan -DZARN_SANITIZE=ON -- zarn-trace zarn_unit_tests & ;;
