@@ -36,7 +36,8 @@ BESIDE = ("web", "tsan", "release", "fuzz")
 def collect(word):
     """(name, file, function, under node) of the chosen tests, and the builds
     they need, read from the files' text: nothing is imported here. Those
-    that need a build of their own come first: they are the long ones."""
+    that need a build of their own come first: they are the long ones, and
+    the page's, each a browser playing in real time, the longest."""
     tests, needs, heavy, alone, beside = [], set(), set(), set(), set()
     for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
         text = open(os.path.join(HERE, fname)).read()
@@ -58,7 +59,7 @@ def collect(word):
                     continue
                 tests.append((full, fname, name, node))
                 needs |= builds | ({"web"} if node else set())
-    tests.sort(key=lambda t: not (t[3] or t[1] in heavy))
+    tests.sort(key=lambda t: (not (t[3] or t[1] in heavy), t[3] or "web" not in FILE_BUILDS[t[1]]))
     grouped = lambda t: t[1] in alone and not t[3] and t[2] not in beside
     groups = {f: [t for t in tests if t[1] == f and grouped(t)] for f in alone}
     # A group is as long as its tests together: it comes first of all.
