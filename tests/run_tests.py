@@ -169,9 +169,15 @@ def main():
     if a.word is None or a.word == "unit":
         jobs += [("unit", build, label) for build, label in zip(builds, ["unit", "unit-asan"])]
     # The slowest first, so that none starts last and runs on alone; those
-    # not timed yet before all, in the order collect gave them.
+    # not timed yet before all, in the order collect gave them. A checkout
+    # with no times of its own takes those of a fresh clone's run kept in
+    # tests/times.json (a copy of its build/test-times.json): its tests
+    # that make their own builds are slower than later runs'.
     times_file = os.path.join(builds[0], "test-times.json")
-    times = json.load(open(times_file)) if os.path.exists(times_file) else {}
+    times = {}
+    for known in (os.path.join(HERE, "times.json"), times_file):
+        if os.path.exists(known):
+            times.update(json.load(open(known)))
     jobs.sort(key=lambda j: -times.get(job_name(j), float("inf")))
     n = max(1, min(a.jobs, len(jobs)))
     sys.path[:0] = [HERE, TOOLS]
@@ -182,7 +188,15 @@ def main():
     # The builds one after another, begun once the workers are forked (which
     # copies no thread); each tells the loop below when it is made.
     building = [b for b in BESIDE if b in needs]
-    threading.Thread(target=lambda: [done.put(("made", b, make(b))) for b in building], daemon=True).start()
+
+    def make_all():
+        # At the lowest priority: the CPU the tests leave is enough for them,
+        # and a session that plays in real time must not wait for a
+        # compiler. On Linux a thread has its own, which what it starts takes.
+        os.setpriority(os.PRIO_PROCESS, threading.get_native_id(), 19)
+        for build in building:
+            done.put(("made", build, make(build)))
+    threading.Thread(target=make_all, daemon=True).start()
     results, running, waiting, idle, made = [], n, {job_name(j) for j in jobs}, n, set()
     while running:
         # A free worker takes the slowest job whose builds are made; once
