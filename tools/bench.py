@@ -141,7 +141,8 @@ class PhonePage(Page):
         super().__init__(*args, phone=True, **kw)
 
     def grab(self, path=None, picture=True, again=True):
-        passes = "typeof Module === 'object' && !!Module._web_passes && Module._web_passes()"
+        # Its exports are named before the WebAssembly is instantiated.
+        passes = "typeof Module === 'object' && !!Module.calledRun && Module._web_passes()"
         return b"running" if self.do(eval=passes) else None
 
 

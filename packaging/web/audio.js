@@ -8,9 +8,11 @@
 (function (page, shared) {
   // The library's mixer makes the sound in the program; here it is played.
   // It is handed over in blocks, queued where the browser plays it, and the
-  // program keeps the queue a little ahead of what is heard.
+  // program keeps the queue lead seconds ahead of what the browser has
+  // taken: its own buffer's worth (which it takes at once) and MARGIN more,
+  // for the program's passes that come late.
   var AudioType = window.AudioContext || window.webkitAudioContext;
-  var audio = null, out = null, made = 0, rate = 0, LEAD = 0.08;
+  var audio = null, out = null, made = 0, rate = 0, lead = 0, MARGIN = 0.05;
 
   // A browser lets a page sound only after a key or a click.
   function startSound() {
@@ -19,7 +21,12 @@
       return;
     }
     if (!rate) return;
-    audio = new AudioType({ sampleRate: rate });
+    // Buffers for playback rather than for the least delay: the browser's
+    // audio threads wake some 40 times a second instead of 100, a third of
+    // the page's CPU in play, and a key's sound still follows it within
+    // about 150 ms (the queue's lead and the browser's output delay).
+    audio = new AudioType({ sampleRate: rate, latencyHint: 'playback' });
+    lead = (audio.baseLatency || 0.02) + MARGIN;
     if (audio.audioWorklet) {
       // The worklet is sound.js: beside the page in the zip, where a strict
       // Content-Security-Policy refuses a data: address, and in zarn.html a
@@ -37,6 +44,7 @@
     } else {
       // Where worklets are not offered (a page served without https).
       var queue = { blocks: [], at: 0 }, node = audio.createScriptProcessor(2048, 0, 2);
+      lead = 2048 / rate + MARGIN; // the node takes that much at once
       node.onaudioprocess = function (e) {
         soundDrain(queue, e.outputBuffer.getChannelData(0), e.outputBuffer.getChannelData(1));
       };
@@ -52,12 +60,12 @@
     rate = AudioType ? mixRate : 0;
     return !!rate;
   };
-  // The frames of sound wanted now to keep the queue LEAD seconds ahead.
+  // The frames of sound wanted now to keep the queue lead seconds ahead.
   page.soundWanted = function () {
     if (!out || audio.state !== 'running') return 0;
     var heard = Math.floor(audio.currentTime * rate), ahead = made - heard;
     if (ahead < 0) made = heard; // the page stalled: start again from now
-    return Math.max(0, heard + Math.round(LEAD * rate) - made);
+    return Math.max(0, heard + Math.round(lead * rate) - made);
   };
   // Interleaved signed 16-bit stereo, handed on as one block of two
   // channels; silence (pointer 0) as its count of frames.

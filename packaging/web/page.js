@@ -9,7 +9,7 @@
 // The program reaches them all as Page; what they share among themselves
 // is Page.shared, each part set by the file it belongs to.
 var Page = (function () {
-  var canvas, context, board, note;
+  var canvas, board, note;
   var pack = null; // the pack's bytes, unpacked, until the program's folder has them
   var fullScreenAsked = false;
 
@@ -26,24 +26,29 @@ var Page = (function () {
     fit: fit,
     askFullScreen: askFullScreen,
     startAgain: startAgain,
-    // keys.js: hold, letGo, KEY_ASCII, listenKeys; touch.js: controlsRoom,
+    // keys.js: hold, letGo, KEY_ASCII, listenKeys, playing; touch.js: controlsRoom,
     // forgetFingers, findTouch, listenTouch; audio.js: startSound.
   };
 
   // ---- the picture --------------------------------------------------------
   // The program's frames go into a canvas of the frame's own size (frame),
-  // which is drawn into the page's canvas, and that one fills the window
-  // with a device pixel for each of its own. So every game pixel is k x k
-  // device pixels at a whole offset, whatever the pixel ratio or zoom: a
-  // canvas the frame's size, enlarged by CSS, lands on a size the browser
-  // rounds to its layout unit and at a fractional offset, and some columns
-  // come out a pixel wider than the rest, or blended.
+  // and that canvas is the picture: the compositor enlarges it, each game
+  // pixel to k x k device pixels at a whole offset, whatever the pixel ratio
+  // or zoom. Its CSS box stays the frame's size in whole pixels; a
+  // transform alone scales and places it, in exact device pixels: a box
+  // sized in CSS lands on a size the browser rounds to its layout unit, and
+  // some columns come out a pixel wider than the rest, or blended. The
+  // page's canvas (screen), never drawn into, fills the window and tells
+  // its size in device pixels. So a frame costs the copy of the rows that
+  // changed and the compositor's enlarging of them, where drawing it
+  // enlarged into a window-sized canvas had every frame copy the whole
+  // window, twice over, and took a third of the page's CPU in play.
   var frame, frameContext, shown = null; // shown: the ImageData show copies from
   var device = null; // the canvas's size in device pixels, as the browser tells it
   var at = shared.at;
 
   // Where device-pixel-content-box is not offered the size is reckoned,
-  // which may be a pixel out at some ratios: the CSS still keeps it sharp.
+  // which may be a pixel out at some ratios: the picture is still sharp.
   function deviceSize() {
     if (device) return device;
     var ratio = window.devicePixelRatio || 1;
@@ -71,26 +76,12 @@ var Page = (function () {
     at.h = Math.round(h * k);
     at.x = left + Math.floor((free[0] - at.w) / 2);
     at.y = top ? 0 : Math.floor((free[1] - at.h) / 2);
-    // A new size empties the canvas and resets how it draws.
-    if (canvas.width !== size[0]) canvas.width = size[0];
-    if (canvas.height !== size[1]) canvas.height = size[1];
-    context.imageSmoothingEnabled = k < 1;
-    context.imageSmoothingQuality = 'high';
-    context.fillStyle = '#000';
-    context.fillRect(0, 0, canvas.width, canvas.height);
-    draw();
-  }
-
-  // The frame, or rows top to top + rows - 1 of it: a band alone where
-  // each game pixel is a whole number of device pixels, so that it lands on
-  // the very pixels the whole frame would give; the whole where the frame
-  // is shrunk and smoothed, where neighbouring rows blend.
-  function draw(top, rows) {
-    var k = at.h / frame.height;
-    if (rows === undefined || k !== Math.floor(k) || at.w !== frame.width * k)
-      context.drawImage(frame, at.x, at.y, at.w, at.h);
-    else
-      context.drawImage(frame, 0, top, frame.width, rows, at.x, at.y + top * k, at.w, rows * k);
+    // In CSS pixels, which the browser turns back into these device pixels.
+    var ratio = window.devicePixelRatio || 1, style = frame.style;
+    style.width = w + 'px';
+    style.height = h + 'px';
+    style.transform = 'matrix(' + [k / ratio, 0, 0, k / ratio, at.x / ratio, at.y / ratio].join() + ')';
+    style.imageRendering = k < 1 ? 'auto' : 'pixelated';
   }
 
   function watchSize() {
@@ -181,8 +172,7 @@ var Page = (function () {
     prepare: function () {
       document.getElementById('nostart').hidden = true; // the program runs
       canvas = document.getElementById('screen');
-      context = canvas.getContext('2d', { alpha: false });
-      frame = document.createElement('canvas');
+      frame = document.getElementById('picture');
       frameContext = frame.getContext('2d', { alpha: false });
       board = document.getElementById('message');
       note = document.getElementById('ended');
@@ -217,9 +207,9 @@ var Page = (function () {
         });
     },
     keyName: function (name, code) { shared.scancodes[name] = code; },
-    canShow: function () { return !!context && !!frameContext; },
+    canShow: function () { return !!frameContext; },
     // A frame of the size clear was given, four bytes a pixel, of which
-    // rows top to top + rows - 1 changed: only they are copied and drawn.
+    // rows top to top + rows - 1 changed: only they are copied.
     // The frame is seen through one ImageData over the program's memory,
     // made again only when that memory grows (its buffer is then new).
     show: function (pointer, top, rows) {
@@ -227,7 +217,6 @@ var Page = (function () {
       if (!shown || shown.data.buffer !== HEAPU8.buffer || shown.data.byteOffset !== pointer)
         shown = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pointer, w * h * 4), w, h);
       frameContext.putImageData(shown, 0, 0, 0, top, w, rows);
-      draw(top, rows);
     },
     // A mode set: the frame that size, and black.
     clear: function (w, h) {
@@ -245,6 +234,9 @@ var Page = (function () {
       shared.prompting = !!on;
       shared.answers = { y: y, line: line };
     },
+    // Whether the game is in play, where pads are looked for only once one
+    // has been used (keys.js).
+    playing: function (on) { shared.playing(!!on); },
     message: say,
     // The kept bytes, up to size of them, into the program's memory: their
     // count, -1 when none are kept (or storage is refused), -2 when the
@@ -273,7 +265,7 @@ var Page = (function () {
     ended: function () {
       shared.ended = true;
       letSleep();
-      canvas.style.opacity = 0.4;
+      frame.style.opacity = 0.4;
       if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
       note.hidden = false;
     },

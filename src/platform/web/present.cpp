@@ -2,9 +2,9 @@
 // The picture in the page: each frame through the palette into the page's
 // canvas, made the frame's size at every mode set, which the page enlarges
 // by a whole number with every pixel a sharp square. Only the rows that
-// changed are converted (present_core.cpp), the page copies and draws only
-// the band from the first to the last of them, and a frame that shows
-// nothing new is not sent.
+// changed are converted (present_core.cpp), the page copies only the band
+// from the first to the last of them, and a frame that shows nothing new is
+// not sent.
 #include "platform/web/web.h"
 
 #include "platform/palette_widen.h"

@@ -22,7 +22,7 @@ const int rate = 44100;
 // 11.6 ms of stereo sound: the mixer's block.
 const int block_frames = 512;
 // What a pass hands the page at most: 16 blocks, 186 ms, more than the
-// page's queue is kept ahead (audio.js's LEAD), so one hand-over a pass.
+// page's queue is kept ahead (audio.js's lead), so one hand-over a pass.
 // Each hand-over is a message to the audio thread, which costs the page more
 // than the sound it carries.
 const int most_blocks = 16;
