@@ -100,15 +100,11 @@
   // half-way the arrows, A and Start Enter, B and Back Esc. The prompt's
   // answer is 2, as a pad can't ask for full screen. Pads are read once a
   // frame while any is plugged in; a pad pulled out lets go of its keys.
-  // The browser polls the pads 60 times a second while the page listens for
-  // them, some 1.5 % of a core: in play, until a pad has been used on the
-  // page, it does not listen, and a first pad picked up then is found back
-  // on the title.
   var PAD_KEYS = ['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', 'Enter', 'Escape'];
   var STICK = 0.5;
   // By pad index, per control of PAD_KEYS: 0 up, the scancode it holds,
   // or -1 held with no key (held on through a lost focus or the end).
-  var pads = {}, reading = false, listening = false, playing = false, padSeen = false;
+  var pads = {}, reading = false;
 
   function padControls(pad) {
     var button = function (i) { return !!pad.buttons[i] && pad.buttons[i].pressed; };
@@ -160,15 +156,8 @@
 
   function padConnected() {
     if (reading) return;
-    reading = padSeen = true;
+    reading = true;
     requestAnimationFrame(readPads);
-  }
-
-  function listenPads() {
-    var want = !!navigator.getGamepads && (!playing || padSeen);
-    if (want === listening) return;
-    listening = want;
-    (want ? addEventListener : removeEventListener)('gamepadconnected', padConnected);
   }
 
   shared.hold = hold;
@@ -181,11 +170,6 @@
     addEventListener('blur', blurred);
     // A tap gives a left button's mousedown too.
     addEventListener('mousedown', clicked);
-    listenPads();
-  };
-  // Whether the game is in play (Page.playing).
-  shared.playing = function (on) {
-    playing = on;
-    listenPads();
+    if (navigator.getGamepads) addEventListener('gamepadconnected', padConnected);
   };
 })(Page.shared);

@@ -26,7 +26,7 @@ var Page = (function () {
     fit: fit,
     askFullScreen: askFullScreen,
     startAgain: startAgain,
-    // keys.js: hold, letGo, KEY_ASCII, listenKeys, playing; touch.js: controlsRoom,
+    // keys.js: hold, letGo, KEY_ASCII, listenKeys; touch.js: controlsRoom,
     // forgetFingers, findTouch, listenTouch; audio.js: startSound.
   };
 
@@ -234,9 +234,6 @@ var Page = (function () {
       shared.prompting = !!on;
       shared.answers = { y: y, line: line };
     },
-    // Whether the game is in play, where pads are looked for only once one
-    // has been used (keys.js).
-    playing: function (on) { shared.playing(!!on); },
     message: say,
     // The kept bytes, up to size of them, into the program's memory: their
     // count, -1 when none are kept (or storage is refused), -2 when the

@@ -13,7 +13,6 @@ namespace {
 
 EM_JS(void, page_prompting, (int on, int answers_y, int line_h),
       { Page.prompting(on, answers_y, line_h); });
-EM_JS(void, page_playing, (int on), { Page.playing(on); });
 
 void (*game_tick_handler)();
 std::atomic<int> *pending_tick;
@@ -48,12 +47,10 @@ void platform_install_tick(void (*handler)(), std::atomic<int> *pending) {
 void platform_wait_pass(LoopId loop) {
   passes_begun++;
   // The page asks for full screen only while the prompt is up, and a tap on
-  // an answer answers it; in play it looks for pads only once one has been
-  // used.
+  // an answer answers it.
   if (loop != loop_shown) {
     loop_shown = loop;
     page_prompting(loop == LOOP_PROMPT, PROMPT_ANSWERS_Y, PROMPT_LINE_H);
-    page_playing(loop == LOOP_GAME);
   }
   mix_ahead();
   // The menu and the prompt never clear the flag, and the pages clear it
