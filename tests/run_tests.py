@@ -28,8 +28,8 @@ NODE = "[web]"
 
 FILE_BUILDS = {}  # each file's BUILDS (collect fills it)
 # The builds the runner makes beside the tests, each holding back the tests
-# that need it until it is made: the longest waits first. tools/test.sh
-# makes build/ and build-asan/, which every test needs, before.
+# that need it until it is made. tools/test.sh makes build/ and build-asan/,
+# which every test needs, before.
 BESIDE = ("web", "tsan", "release", "fuzz")
 
 
@@ -185,18 +185,11 @@ def main():
     workers = [multiprocessing.Process(target=worker, args=(r, queue, done)) for r in display_ranges(n)]
     for w in workers:
         w.start()
-    # The builds one after another, begun once the workers are forked (which
+    # The builds side by side, begun once the workers are forked (which
     # copies no thread); each tells the loop below when it is made.
     building = [b for b in BESIDE if b in needs]
-
-    def make_all():
-        # At the lowest priority: the CPU the tests leave is enough for them,
-        # and a session that plays in real time must not wait for a
-        # compiler. On Linux a thread has its own, which what it starts takes.
-        os.setpriority(os.PRIO_PROCESS, threading.get_native_id(), 19)
-        for build in building:
-            done.put(("made", build, make(build)))
-    threading.Thread(target=make_all, daemon=True).start()
+    for build in building:
+        threading.Thread(target=lambda b=build: done.put(("made", b, make(b))), daemon=True).start()
     results, running, waiting, idle, made = [], n, {job_name(j) for j in jobs}, n, set()
     while running:
         # A free worker takes the slowest job whose builds are made; once
