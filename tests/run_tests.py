@@ -185,11 +185,14 @@ def main():
     workers = [multiprocessing.Process(target=worker, args=(r, queue, done)) for r in display_ranges(n)]
     for w in workers:
         w.start()
-    # The builds side by side, begun once the workers are forked (which
-    # copies no thread); each tells the loop below when it is made.
+    # The builds one after another, begun once the workers are forked (which
+    # copies no thread); each tells the loop below when it is made. Side by
+    # side they starved the tests and each other (a fresh clone's page took
+    # 170 s to build, 39 s alone), and at a low priority the tests starved
+    # them; the page comes first, as the tests that wait for it are the
+    # longest.
     building = [b for b in BESIDE if b in needs]
-    for build in building:
-        threading.Thread(target=lambda b=build: done.put(("made", b, make(b))), daemon=True).start()
+    threading.Thread(target=lambda: [done.put(("made", b, make(b))) for b in building], daemon=True).start()
     results, running, waiting, idle, made = [], n, {job_name(j) for j in jobs}, n, set()
     while running:
         # A free worker takes the slowest job whose builds are made; once
