@@ -73,6 +73,67 @@ def enlarged(ppm):
     return b"".join(out), screen, (w, h), k
 
 
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_char)), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int),
+                ("red_mask", ctypes.c_ulong), ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong),
+                ("obdata", ctypes.c_void_p), ("create_image", ctypes.c_void_p),
+                ("destroy_image", ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p))]
+
+
+X11 = ctypes.CDLL("libX11.so.6")
+X11.XOpenDisplay.restype = X11.XDefaultRootWindow.restype = ctypes.c_void_p
+X11.XOpenDisplay.argtypes, X11.XCloseDisplay.argtypes = [ctypes.c_char_p], [ctypes.c_void_p]
+X11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+X11.XGetImage.restype = ctypes.POINTER(XImage)
+X11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + \
+    [ctypes.c_ulong, ctypes.c_int]
+X11.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p] + [ctypes.c_void_p] * 6
+# A window gone or not mapped yet is an X error, which would end the process:
+# the picture is then empty, and looked for again.
+IGNORE_X_ERRORS = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda *_: 0)
+X11.XSetErrorHandler(IGNORE_X_ERRORS)
+
+
+def x_picture(env, wid, crop):
+    """The window's picture (or the root's part crop, x y w h) as PPM bytes,
+    read by the X library: `import` costs some 60 ms of CPU a picture, and
+    the sessions look dozens of times a second. None where the screen is
+    not 24-bit true colour, which only `import` reads."""
+    d = X11.XOpenDisplay(env["DISPLAY"].encode())
+    if not d:
+        return b""
+    try:
+        drawable = X11.XDefaultRootWindow(d) if wid == "root" else int(wid)
+        if crop:
+            x, y, w, h = crop
+        else:
+            size = [ctypes.c_uint() for _ in range(4)]
+            if not X11.XGetGeometry(d, drawable, ctypes.byref(ctypes.c_ulong()), ctypes.byref(ctypes.c_int()),
+                                    ctypes.byref(ctypes.c_int()), *[ctypes.byref(v) for v in size]):
+                return b""
+            x, y, w, h = 0, 0, size[0].value, size[1].value
+        image = X11.XGetImage(d, drawable, x, y, w, h, 0xFFFFFFFF, 2)  # ZPixmap
+        if not image:
+            return b""
+        i = image.contents
+        try:
+            if (i.bits_per_pixel, i.byte_order, i.red_mask, i.blue_mask) != (32, 0, 0xFF0000, 0xFF):
+                return None
+            line = i.bytes_per_line
+            data = ctypes.string_at(i.data, line * h)
+        finally:
+            i.destroy_image(image)
+    finally:
+        X11.XCloseDisplay(d)
+    rows = b"".join(data[r * line:r * line + 4 * w] for r in range(h))
+    rgb = bytearray(3 * w * h)
+    rgb[0::3], rgb[1::3], rgb[2::3] = rows[2::4], rows[1::4], rows[0::4]  # from blue, green, red, unused
+    return b"P6\n%d %d\n255\n" % (w, h) + bytes(rgb)
+
+
 class Face:
     """What the game's window and its page share. Each presses keys, grabs
     and keeps pictures its own way (press, grab, keep), and holds the
@@ -137,7 +198,8 @@ class Window(Face):
         """The game's picture: its own window, or in full screen the middle
         of the screen, or of the monitor (x, y, w, h) given, where an unnamed
         window of its size shows it."""
-        self.full, self.crop = full, ["-crop", "{2}x{3}+{0}+{1}".format(*full)] if isinstance(full, tuple) else []
+        self.full, self.area = full, full if isinstance(full, tuple) else None
+        self.crop = ["-crop", "{2}x{3}+{0}+{1}".format(*full)] if self.area else []
         if full:
             self.wid = "root"
             return
@@ -157,8 +219,10 @@ class Window(Face):
         """The game's 320x240 picture: the window holds it whole, full
         screen centred."""
         for _ in range(50):  # a new window may not be mapped yet
-            ppm = subprocess.run(["import", "-window", self.wid, *self.crop, "-depth", "8", "ppm:-"],
-                                 env=self.env, capture_output=True).stdout
+            ppm = x_picture(self.env, self.wid, self.area)
+            if ppm is None:
+                ppm = subprocess.run(["import", "-window", self.wid, *self.crop, "-depth", "8", "ppm:-"],
+                                     env=self.env, capture_output=True).stdout
             if ppm:
                 break
             time.sleep(0.05)
