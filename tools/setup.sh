@@ -12,6 +12,8 @@
 #                          already set up for the tests keeps them): what the
 #                          package, the contact sheet and the other systems'
 #                          builds need
+#   setup.sh --pack        the packages, and of build/ only the pack and the
+#                          icons, which the other systems' builds take
 #   setup.sh --bench       the game with its tests, and what the benchmark's
 #                          real-window runs need, no more
 # --asan: the replay tool and the unit tests with AddressSanitizer and
@@ -42,7 +44,7 @@ for arg in "$@"; do
   case $arg in
   --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
   --release) if [ "${1:-}" = --only ]; then packages+=(dpkg-dev); fi ;;
-  --asan | --tsan | --packages | --game | --bench | --only) ;;
+  --asan | --tsan | --packages | --game | --bench | --only | --pack) ;;
   *) echo "setup: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -66,6 +68,10 @@ case ${1:-} in
   testing=()
   [ -f "$top/build/CMakeCache.txt" ] || testing=(-DBUILD_TESTING=OFF)
   build build "${testing[@]}"
+  exit 0
+  ;;
+--pack)
+  build build -DBUILD_TESTING=ON -- zarn_pack zarn_desktop_files
   exit 0
   ;;
 --bench) shift ;;
