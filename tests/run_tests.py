@@ -4,7 +4,8 @@
 with one summary line; HACKING.md ("Adding a test", "The suite") says what a
 test is to it, and ONE_AT_A_TIME and BESIDE_OTHERS.
 
-    run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD] [-j N]"""
+    run_tests.py BUILD_DIR [ASAN_BUILD_DIR] [-k WORD] [-j N]
+    run_tests.py --needs [-k WORD]     the builds the chosen tests need"""
 import argparse
 import inspect
 import json
@@ -26,27 +27,24 @@ TOOLS = os.path.join(HERE, "..", "tools")
 NODE = "[web]"
 
 
-FILE_BUILDS = {}  # each file's BUILDS (collect fills it)
-# The builds the runner makes beside the tests, each holding back the tests
-# that need it until it is made. tools/test.sh makes build/ and build-asan/,
-# which every test needs, before.
-BESIDE = ("web", "tsan", "release", "fuzz")
+WEB_FILES = set()  # the files whose tests need the page (collect fills it)
 
 
 def collect(word):
     """(name, file, function, under node) of the chosen tests, and the builds
     they need, read from the files' text: nothing is imported here. Those
-    that need a build of their own come first: they are the long ones, and
-    the page's, each a browser playing in real time, the longest."""
+    that need a build of their own come first: they are the long ones."""
     tests, needs, heavy, alone, beside = [], set(), set(), set(), set()
     for fname in sorted(f for f in os.listdir(HERE) if f.startswith("test_") and f.endswith(".py")):
         text = open(os.path.join(HERE, fname)).read()
         def names(tuple_name):  # the words of `NAME = ("a", "b")`
             m = re.search(rf"^{tuple_name} = \(([^)]*)\)", text, re.M)
             return set(re.findall(r'"(\w+)"', m[1])) if m else set()
-        builds = FILE_BUILDS[fname] = names("BUILDS")
+        builds = names("BUILDS")
         if builds:
             heavy.add(fname)
+        if "web" in builds:
+            WEB_FILES.add(fname)
         # A file that runs one at a time runs its tests as one job, in file
         # order, but for those it names in BESIDE_OTHERS.
         if re.search(r"^ONE_AT_A_TIME = True", text, re.M):
@@ -59,7 +57,7 @@ def collect(word):
                     continue
                 tests.append((full, fname, name, node))
                 needs |= builds | ({"web"} if node else set())
-    tests.sort(key=lambda t: (not (t[3] or t[1] in heavy), t[3] or "web" not in FILE_BUILDS[t[1]]))
+    tests.sort(key=lambda t: not (t[3] or t[1] in heavy))
     grouped = lambda t: t[1] in alone and not t[3] and t[2] not in beside
     groups = {f: [t for t in tests if t[1] == f and grouped(t)] for f in alone}
     # A group is as long as its tests together: it comes first of all.
@@ -69,29 +67,6 @@ def collect(word):
 
 def job_name(job):
     return job[2] if job[0] == "unit" else job[1] if job[0] == "group" else job[0]
-
-
-def job_needs(job):
-    """The builds made beside the tests that a job waits for."""
-    if job[0] == "unit":
-        return set()
-    return set(BESIDE) & (FILE_BUILDS[job[1]] | ({"web"} if job[0] != "group" and job[3] else set()))
-
-
-def make(build):
-    """Makes one build beside the tests: None once made, else why not."""
-    try:
-        if build == "web":
-            # The page and its driver, made once here for the workers' caches.
-            import webpage
-            import zarn_test
-            webpage.built(), webpage.node_modules(), zarn_test.node_trace()
-            return None
-        out = subprocess.run([os.path.join(TOOLS, "setup.sh"), "--only", f"--{build}"],
-                             capture_output=True, text=True, timeout=1800)
-        return None if out.returncode == 0 else out.stdout[-2000:] + out.stderr[-2000:]
-    except Exception:
-        return traceback.format_exc()
 
 
 def run_unit(build, label):
@@ -159,8 +134,12 @@ def main():
     ap.add_argument("builds", nargs="*", metavar="BUILD_DIR [ASAN_BUILD_DIR]")
     ap.add_argument("-k", dest="word")
     ap.add_argument("-j", dest="jobs", type=int, default=int(os.environ.get("ZARN_TEST_JOBS", 3)))
+    ap.add_argument("--needs", action="store_true")
     a = ap.parse_args()
     tests, needs = collect(a.word)
+    if a.needs:
+        print(" ".join(sorted(needs)))
+        return 0
     if not a.builds:
         ap.error("a build folder is needed")
     builds = [os.path.abspath(b) for b in a.builds]
@@ -169,45 +148,39 @@ def main():
     if a.word is None or a.word == "unit":
         jobs += [("unit", build, label) for build, label in zip(builds, ["unit", "unit-asan"])]
     # The slowest first, so that none starts last and runs on alone; those
-    # not timed yet before all, in the order collect gave them. A checkout
-    # with no times of its own takes those of a fresh clone's run kept in
-    # tests/times.json (a copy of its build/test-times.json): its tests
-    # that make their own builds are slower than later runs'.
+    # not timed yet before all, in the order collect gave them.
     times_file = os.path.join(builds[0], "test-times.json")
-    times = {}
-    for known in (os.path.join(HERE, "times.json"), times_file):
-        if os.path.exists(known):
-            times.update(json.load(open(known)))
+    times = json.load(open(times_file)) if os.path.exists(times_file) else {}
     jobs.sort(key=lambda j: -times.get(job_name(j), float("inf")))
     n = max(1, min(a.jobs, len(jobs)))
     sys.path[:0] = [HERE, TOOLS]
-    queue, done = multiprocessing.Queue(), multiprocessing.Queue()
+    queue, done, held = multiprocessing.Queue(), multiprocessing.Queue(), []
+
+    def prepare_web():
+        # The page and its driver made once, here, for the workers' caches;
+        # should it fail, each test fails with the reason.
+        import webpage
+        import zarn_test
+        try:
+            webpage.built(), webpage.node_modules(), zarn_test.node_trace()
+        except Exception:
+            pass
+    if "web" in needs and not os.path.exists(os.path.join(TOOLS, "..", "build-web", "zarn.html")):
+        # A first build of the page takes minutes: the other tests run
+        # meanwhile, and those that need it are queued once it is made.
+        held = [j for j in jobs if j[0] != "unit" and (j[1] in WEB_FILES or j[0] != "group" and j[3])]
+    elif "web" in needs:
+        prepare_web()
+    for job in [j for j in jobs if j not in held] + ([] if held else [None] * n):
+        queue.put(job)
     workers = [multiprocessing.Process(target=worker, args=(r, queue, done)) for r in display_ranges(n)]
     for w in workers:
         w.start()
-    # The builds one after another, begun once the workers are forked (which
-    # copies no thread); each tells the loop below when it is made. Side by
-    # side they starved the tests and each other (a fresh clone's page took
-    # 170 s to build, 39 s alone), and at a low priority the tests starved
-    # them; the page comes first, as the tests that wait for it are the
-    # longest.
-    building = [b for b in BESIDE if b in needs]
-    threading.Thread(target=lambda: [done.put(("made", b, make(b))) for b in building], daemon=True).start()
-    results, running, waiting, idle, made = [], n, {job_name(j) for j in jobs}, n, set()
+    if held:  # begun once the workers are forked, which copies no thread
+        threading.Thread(target=lambda: [prepare_web()] + [queue.put(j) for j in held + [None] * n],
+                         daemon=True).start()
+    results, running, waiting = [], n, {job_name(j) for j in jobs}
     while running:
-        # A free worker takes the slowest job whose builds are made; once
-        # none is left to give, each is told to end.
-        while idle and jobs:
-            ready = [j for j in jobs if job_needs(j) <= made]
-            if not ready:
-                break
-            jobs.remove(ready[0])
-            queue.put(ready[0])
-            idle -= 1
-        if not jobs and building is not None:
-            for _ in range(n):
-                queue.put(None)
-            building = None
         try:
             item = done.get(timeout=10)
         except Empty:
@@ -217,19 +190,7 @@ def main():
         if item is None:
             running -= 1
             continue
-        if item[0] == "made":
-            _, build, why = item
-            made.add(build)
-            if why:  # its tests fail with the reason, and are not run
-                for job in [j for j in jobs if build in job_needs(j)]:
-                    jobs.remove(job)
-                    waiting.discard(job_name(job))
-                    names = [t[0] for t in job[2]] if job[0] == "group" else [job[0]]
-                    results += [(name, False, f"the {build} build failed:\n{why}") for name in names]
-                    print(f"FAIL {job_name(job)} (the {build} build failed)", flush=True)
-            continue
         job, out, secs = item
-        idle += 1
         times[job_name(job)] = round(secs, 1)
         waiting.discard(job_name(job))
         results += out

@@ -3,17 +3,11 @@
 # Installs what the build needs (Debian packages, only those missing) and
 # builds the game with its tests, plus the checking builds asked for:
 #   setup.sh [--asan] [--tsan] [--fuzz] [--release]
-#   setup.sh --only [--tsan] [--fuzz] [--release]
-#                          only the checking builds named, with what they add
-#                          to the packages (tests/run_tests.py makes them so,
-#                          beside the tests)
 #   setup.sh --packages    only installs the packages the game itself needs
 #   setup.sh --game        those, and builds build/ as the game alone (a tree
 #                          already set up for the tests keeps them): what the
 #                          package, the contact sheet and the other systems'
 #                          builds need
-#   setup.sh --pack        the packages, and of build/ only the pack and the
-#                          icons, which the other systems' builds take
 #   setup.sh --bench       the game with its tests, and what the benchmark's
 #                          real-window runs need, no more
 # --asan: the replay tool and the unit tests with AddressSanitizer and
@@ -38,17 +32,15 @@ packages=("${game_packages[@]}" "${build_packages[@]}" "${window_packages[@]}" "
 case ${1:-} in
 --packages | --game) packages=("${game_packages[@]}") ;;
 --bench) packages=("${game_packages[@]}" "${build_packages[@]}" "${window_packages[@]}") ;;
---only) packages=() ;;
 esac
 for arg in "$@"; do
   case $arg in
   --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-  --release) if [ "${1:-}" = --only ]; then packages+=(dpkg-dev); fi ;;
-  --asan | --tsan | --packages | --game | --bench | --only | --pack) ;;
+  --asan | --tsan | --release | --packages | --game | --bench) ;;
   *) echo "setup: unknown option $arg" >&2; exit 2 ;;
   esac
 done
-[ ${#packages[@]} -eq 0 ] || "$top/tools/install_packages.sh" setup "${packages[@]}"
+"$top/tools/install_packages.sh" setup "${packages[@]}"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 # build DIR [CMAKE_OPTION...] [-- TARGET...]: only the targets named, if any.
@@ -70,21 +62,13 @@ case ${1:-} in
   build build "${testing[@]}"
   exit 0
   ;;
---pack)
-  build build -DBUILD_TESTING=ON -- zarn_pack zarn_desktop_files
-  exit 0
-  ;;
 --bench) shift ;;
 esac
 # The trees are independent: they build side by side, so that one's
 # configuring and linking, which use one core, leave the other to the rest.
 builds=()
-if [ "${1:-}" = --only ]; then
-  shift
-else
-  build build -DBUILD_TESTING=ON &
-  builds+=($!)
-fi
+build build -DBUILD_TESTING=ON &
+builds+=($!)
 for arg in "$@"; do
   case $arg in
   --asan) build build-asan -DZARN_SANITIZE=ON -- zarn-trace zarn_unit_tests & ;;
