@@ -90,6 +90,7 @@ X11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
 X11.XGetImage.restype = ctypes.POINTER(XImage)
 X11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + \
     [ctypes.c_ulong, ctypes.c_int]
+X11.XInternAtom.restype = ctypes.c_ulong
 X11.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p] + [ctypes.c_void_p] * 6
 # A window gone or not mapped yet is an X error, which would end the process:
 # the picture is then empty, and looked for again.
@@ -100,7 +101,7 @@ X11.XSetErrorHandler(IGNORE_X_ERRORS)
 def x_picture(env, wid, crop):
     """The window's picture (or the root's part crop, x y w h) as PPM bytes,
     read by the X library: `import` costs some 60 ms of CPU a picture, and
-    the sessions look dozens of times a second. None where the screen is
+    a waiting session looks about ten times a second. None where the screen is
     not 24-bit true colour, which only `import` reads."""
     d = X11.XOpenDisplay(env["DISPLAY"].encode())
     if not d:
@@ -199,7 +200,6 @@ class Window(Face):
         of the screen, or of the monitor (x, y, w, h) given, where an unnamed
         window of its size shows it."""
         self.full, self.area = full, full if isinstance(full, tuple) else None
-        self.crop = ["-crop", "{2}x{3}+{0}+{1}".format(*full)] if self.area else []
         if full:
             self.wid = "root"
             return
@@ -229,13 +229,16 @@ class Window(Face):
         img, self.screen, self.size, self.k = enlarged(ppm)
         return img
 
+    @property
+    def crop(self):  # the monitor's part of the screen, as `import` takes it
+        return ["-crop", "{2}x{3}+{0}+{1}".format(*self.area)] if self.area else []
+
     def close(self):
         """What a window manager sends when the window's close button is
         pressed: a client message (type 33, serial, send_event, display,
         window, message type, format, data) of WM_PROTOCOLS, WM_DELETE_WINDOW."""
-        x, p = ctypes.CDLL("libX11.so.6"), ctypes.c_void_p
-        x.XOpenDisplay.restype, x.XInternAtom.restype = p, ctypes.c_ulong
-        d = p(x.XOpenDisplay(self.env["DISPLAY"].encode()))
+        x = X11
+        d = ctypes.c_void_p(x.XOpenDisplay(self.env["DISPLAY"].encode()))
         wid = int(subprocess.run(["xdotool", "search", "--name", "^ZARN$"], env=self.env,
                                  capture_output=True, text=True).stdout.split()[-1])
         atoms = [x.XInternAtom(d, name, 0) for name in (b"WM_PROTOCOLS", b"WM_DELETE_WINDOW")]

@@ -40,9 +40,8 @@ var Page = (function () {
   // some columns come out a pixel wider than the rest, or blended. The
   // page's canvas (screen), never drawn into, fills the window and tells
   // its size in device pixels. So a frame costs the copy of the rows that
-  // changed and the compositor's enlarging of them, where drawing it
-  // enlarged into a window-sized canvas had every frame copy the whole
-  // window, twice over, and took a third of the page's CPU in play.
+  // changed and the compositor's enlarging of them, not a drawing of it
+  // enlarged into a window-sized canvas as well.
   var frame, frameContext, shown = null; // shown: the ImageData show copies from
   var device = null; // the canvas's size in device pixels, as the browser tells it
   var at = shared.at;
