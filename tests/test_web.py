@@ -25,7 +25,7 @@ BESIDE_OTHERS = ("test_web_a_long_game_under_node_as_native", "test_web_tool_und
 # The page made taller than the window, which then scrolls, and back.
 TALL = "document.documentElement.style.overflow = document.body.style.overflow = '{}';" \
        "document.body.style.height = '{}'"
-ZIP_FILES = ["index.html", "zarn.js", "zarn.wasm", "start.js", "sound.js", "page.css", "sw.js",
+ZIP_FILES = ["index.html", "zarn.js", "zarn.wasm", "start.js", "page.css", "sw.js",
              "manifest.webmanifest", "icon-192.png", "icon-512.png", "README.txt"]
 
 
@@ -116,8 +116,8 @@ def test_web_page_from_disk_played_quit_kept_in_full_screen():
         page.press("Return", settle=1.0)
         assert page.keep("instructions") == f.page
         page.press("space")
-        sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
-        assert sound[0] == ["running"] and sound[1] > 20, sound
+        sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud, zarnTest.overlaps]")
+        assert sound[0] == ["running"] and sound[1] > 20 and sound[2] == 0, sound
         page.press("Down")
         # Enter held on QUIT: its repeats are no new press, nor are a right
         # and a middle click, so the end note stays to be read.
@@ -241,8 +241,8 @@ def test_web_zip_under_a_strict_policy_plays_installs_offline_and_keeps_scores()
             for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:  # a game at level 16
                 page.press(name, settle=0.05)
             page.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 120, "the game over")
-            sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud]")
-            assert sound[0] == ["running"] and sound[1] > 20, sound
+            sound = page.do(eval="[zarnTest.contexts.map((c) => c.state), zarnTest.loud, zarnTest.overlaps]")
+            assert sound[0] == ["running"] and sound[1] > 20 and sound[2] == 0, sound
             # Hidden while the box shows, the page keeps its 0 over the -1.
             page.do(eval="dispatchEvent(new PageTransitionEvent('pagehide'))")
             assert (kept := page.wait_eval(STORED, "00000000")) == "00000000", kept

@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The sound's way out of the page: Web Audio started at the user's first
 // key, click or tap (keys.js, touch.js), and the program's calls that hand
-// it the mixer's blocks (Page.offerSound, soundWanted, soundBlock). The
-// player itself is sound.js, which runs on the audio thread and so must
-// hold nothing of the page's. It fills the page's shared state and its
-// calls (Page, page.js).
+// it the mixer's blocks (Page.offerSound, soundWanted, soundBlock). It fills
+// the page's shared state and its calls (Page, page.js).
 (function (page, shared) {
   // The library's mixer makes the sound in the program; here it is played.
-  // It is handed over in blocks, queued where the browser plays it, and the
-  // program keeps the queue lead seconds ahead of what the browser has
-  // taken: its own buffer's worth (which it takes at once) and MARGIN more,
-  // for the program's passes that come late.
+  // It is handed over in blocks, each a buffer the browser plays at its
+  // place in time, one after the other with no gap, and the program keeps
+  // them lead seconds ahead of what the browser has taken: its own buffer's
+  // worth (which it takes at once) and MARGIN more, for the program's passes
+  // that come late. The browser mixes the blocks itself, with no script on
+  // its audio thread: a player of our own there (an audio worklet) cost the
+  // page half as much again as the rest of its sound.
   var AudioType = window.AudioContext || window.webkitAudioContext;
-  var audio = null, out = null, made = 0, rate = 0, lead = 0, MARGIN = 0.05;
+  var audio = null, made = 0, rate = 0, lead = 0, MARGIN = 0.05;
 
   // A browser lets a page sound only after a key or a click.
   function startSound() {
@@ -22,36 +23,23 @@
     }
     if (!rate) return;
     // Buffers for playback rather than for the least delay: the browser's
-    // audio threads wake some 40 times a second instead of 100, a third of
-    // the page's CPU in play, and a key's sound still follows it within
-    // about 150 ms (the queue's lead and the browser's output delay).
+    // audio threads wake some 40 times a second instead of 100, and a key's
+    // sound still follows it within about 150 ms (the queue's lead and the
+    // browser's output delay).
     audio = new AudioType({ sampleRate: rate, latencyHint: 'playback' });
     lead = (audio.baseLatency || 0.02) + MARGIN;
-    if (audio.audioWorklet) {
-      // The worklet is sound.js: beside the page in the zip, where a strict
-      // Content-Security-Policy refuses a data: address, and in zarn.html a
-      // copy of its text, since a page from disk has no origin for a file
-      // or a blob: of its own.
-      var worklet = typeof zarnWorklet === 'string'
-        ? 'data:text/javascript,' + encodeURIComponent(zarnWorklet) : 'sound.js';
-      audio.audioWorklet.addModule(worklet).then(function () {
-        var node = new AudioWorkletNode(audio, 'zarn-sound', { outputChannelCount: [2] });
-        node.connect(audio.destination);
-        out = function (block) {
-          node.port.postMessage(block, typeof block === 'number' ? [] : [block[0].buffer, block[1].buffer]);
-        };
-      });
-    } else {
-      // Where worklets are not offered (a page served without https).
-      var queue = { blocks: [], at: 0 }, node = audio.createScriptProcessor(2048, 0, 2);
-      lead = 2048 / rate + MARGIN; // the node takes that much at once
-      node.onaudioprocess = function (e) {
-        soundDrain(queue, e.outputBuffer.getChannelData(0), e.outputBuffer.getChannelData(1));
-      };
-      node.connect(audio.destination);
-      out = function (block) { queue.blocks.push(block); };
-    }
     audio.resume();
+  }
+
+  // A block's two channels, to be heard from frame at of the context's
+  // time; silence is no block at all.
+  function play(left, right, at) {
+    var buffer = audio.createBuffer(2, left.length, rate), source = audio.createBufferSource();
+    buffer.copyToChannel(left, 0);
+    buffer.copyToChannel(right, 1);
+    source.buffer = buffer;
+    source.connect(audio.destination);
+    source.start(at / rate);
   }
 
   shared.startSound = startSound;
@@ -62,22 +50,23 @@
   };
   // The frames of sound wanted now to keep the queue lead seconds ahead.
   page.soundWanted = function () {
-    if (!out || audio.state !== 'running') return 0;
+    if (!audio || audio.state !== 'running') return 0;
     var heard = Math.floor(audio.currentTime * rate), ahead = made - heard;
     if (ahead < 0) made = heard; // the page stalled: start again from now
     return Math.max(0, heard + Math.round(lead * rate) - made);
   };
-  // Interleaved signed 16-bit stereo, handed on as one block of two
-  // channels; silence (pointer 0) as its count of frames.
+  // Interleaved signed 16-bit stereo; silence (pointer 0) as its count of
+  // frames.
   page.soundBlock = function (pointer, frames) {
+    var at = made;
     made += frames;
-    if (!pointer) return out(frames);
+    if (!pointer) return;
     var samples = HEAP16.subarray(pointer >> 1, (pointer >> 1) + 2 * frames);
     var left = new Float32Array(frames), right = new Float32Array(frames);
     for (var i = 0, j = 0; i < frames; i++, j += 2) {
       left[i] = samples[j] / 32768;
       right[i] = samples[j + 1] / 32768;
     }
-    out([left, right]);
+    play(left, right, at);
   };
 })(Page, Page.shared);

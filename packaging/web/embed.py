@@ -1,14 +1,11 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
 """The page's shell and the parts of it that come from the Linux build, in
-two forms: embed.py PACK ICON SHELL START SOUND OUT_DIR writes
+two forms: embed.py PACK ICON SHELL START OUT_DIR writes
 
   OUT_DIR/pack.js           the pack gzipped, as text, which the page
                             unpacks into the program's folder before it
                             starts
-  OUT_DIR/worklet.js        the sound worklet's text, for zarn.html to load
-                            from a data: address (a page from disk has no
-                            origin to load it from)
   OUT_DIR/shell.html        zarn.html's shell: one file, its style and start
                             script inline, the ape as its icon
   OUT_DIR/zip/shell.html    the zip's: no inline script or style, so that it
@@ -17,7 +14,6 @@ two forms: embed.py PACK ICON SHELL START SOUND OUT_DIR writes
   OUT_DIR/zip/page.css      the zip's style, as SHELL's <style> holds it"""
 import base64
 import gzip
-import json
 import os
 import re
 import sys
@@ -28,7 +24,7 @@ ZIP_LINKS = ('<link rel="icon" type="image/png" sizes="192x192" href="icon-192.p
 START = '<script src="start.js"></script>'
 
 
-def main(pack, icon, shell, start, sound, out):
+def main(pack, icon, shell, start, out):
     def read(path, mode="r"):
         with open(path, mode) as f:
             return f.read()
@@ -38,7 +34,6 @@ def main(pack, icon, shell, start, sound, out):
         with open(os.path.join(out, name), "w") as f:
             f.write(text)
     write("pack.js", f'var zarnPack = "{base64.b64encode(gzip.compress(read(pack, "rb"), 9, mtime=0)).decode("ascii")}";\n')
-    write("worklet.js", f"var zarnWorklet = {json.dumps(read(sound))};\n")
     page = read(shell)
     style = re.search(r"<style>\n(.*?)</style>\n", page, re.S)
     assert style and START in page and "@LINKS@" in page, f"{shell} lacks its <style>, @LINKS@ or {START}"
@@ -50,6 +45,6 @@ def main(pack, icon, shell, start, sound, out):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 7:
+    if len(sys.argv) != 6:
         sys.exit(__doc__)
     main(*sys.argv[1:])

@@ -23,8 +23,8 @@ const int rate = 44100;
 const int block_frames = 512;
 // What a pass hands the page at most: 16 blocks, 186 ms, more than the
 // page's queue is kept ahead (audio.js's lead), so one hand-over a pass.
-// Each hand-over is a message to the audio thread, which costs the page more
-// than the sound it carries.
+// Each hand-over is a buffer and a player made in the page, which costs it
+// more than the sound they carry.
 const int most_blocks = 16;
 int16_t blocks[2 * block_frames * most_blocks];
 // What it hands over at least: every other pass, 23 ms or more.
@@ -32,7 +32,7 @@ const int least_blocks = 2;
 bool mixing;
 
 // Silence, most of the title's and the pages' sound, is handed on as a
-// count of frames: no samples to convert, copy or collect on either side.
+// count of frames: no samples to convert, copy or play.
 bool silent(int frames) {
   for (int i = 0; i < 2 * frames; i++)
     if (blocks[i] != 0)
