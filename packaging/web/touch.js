@@ -111,7 +111,7 @@
   // wider than a line), presses its digit; on the first it asks for full
   // screen as the key does.
   function answer(touch) {
-    var frame = shared.frame, at = shared.at, answers = shared.answers;
+    var frame = shared.picture, at = shared.at, answers = shared.answers;
     var ratio = window.devicePixelRatio || 1, k = at.w / frame.width;
     var x = (touch.clientX * ratio - at.x) / k, y = (touch.clientY * ratio - at.y) / k;
     var line = Math.floor((y - answers.y) / answers.line);
