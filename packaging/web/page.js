@@ -161,15 +161,6 @@ var Page = (function () {
     }
   }
 
-  // A string's characters as bytes, for the pack where the browser has no
-  // Uint8Array.fromBase64: a loop that a phone's CPU takes a few hundred
-  // milliseconds over, where that takes a few.
-  function bytesOf(text) {
-    var bytes = new Uint8Array(text.length);
-    for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
-    return bytes;
-  }
-
   return {
     // Before the program starts: the pack in its folder.
     prepare: function () {
@@ -201,15 +192,19 @@ var Page = (function () {
     // read before anything runs; it is unpacked while the WebAssembly
     // compiles, and the program waits for it.
     unpack: function () {
-      if (!window.DecompressionStream) throw new Error('this browser cannot unpack the game');
-      var packed = Uint8Array.fromBase64 ? Uint8Array.fromBase64(zarnPack) : bytesOf(atob(zarnPack));
+      var unpacked = zarnUnpack(zarnPack);
       zarnPack = null;
       addRunDependency('zarn.dat');
-      new Response(new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer()
-        .then(function (bytes) {
-          pack = new Uint8Array(bytes);
-          removeRunDependency('zarn.dat');
-        });
+      unpacked.then(function (bytes) {
+        pack = new Uint8Array(bytes);
+        removeRunDependency('zarn.dat');
+      });
+    },
+    // zarn.html's WebAssembly, compiled as the page was read (one_file.py);
+    // the zip's page fetches and compiles its own zarn.wasm.
+    instantiate: function (imports, done) {
+      zarnCode.then(function (code) { return WebAssembly.instantiate(code, imports); }).then(done);
+      return {};
     },
     keyName: function (name, code) { shared.scancodes[name] = code; },
     canShow: function () { return !!frameContext; },
@@ -276,5 +271,6 @@ var Page = (function () {
 })();
 
 Module['preInit'] = (Module['preInit'] || []).concat(Page.unpack);
+if (typeof zarnCode === 'object' && zarnCode) Module['instantiateWasm'] = Page.instantiate;
 Module['preRun'] = (Module['preRun'] || []).concat(Page.prepare);
 Module['onExit'] = Page.ended;
