@@ -32,6 +32,11 @@ src=$("$top/tools/allegro_source.sh" web "$cache")
 # Debian's node does not look in Debian's own folder of node modules, where
 # emscripten's optimizer finds its parser.
 export NODE_PATH=/usr/share/nodejs
+# Debian's emscripten runs on the first python3 on the PATH; a version
+# manager's stand-in there (pyenv's shim runs some forty shell scripts a
+# call) doubled the CPU of each of the build's many emcc calls. Debian's own
+# python3 is the one it is packaged for.
+export EMSDK_PYTHON=${EMSDK_PYTHON:-/usr/bin/python3}
 jobs=$(nproc 2>/dev/null || echo 2)
 # The compiled library is kept beside its source, named for everything it
 # is made from: the source, the rules that compile it and the compiler.
