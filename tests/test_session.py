@@ -231,6 +231,20 @@ def test_session_monitors():
                 assert win.finish()[0] == 0
 
 
+def start_game(win):
+    """Return on the title's START GAME, pressed again while the title still
+    shows: on a loaded machine a game can miss a press that begins and ends
+    between two of its looks at the keys (none is lost in the key buffer)."""
+    for _ in range(3):
+        win.press("Return", hold=0.08, settle=0.05)
+        end = time.time() + 2
+        while time.time() < end:
+            img = win.grab()
+            if img is not None and not shows_text(img, 120, 178, "QUIT", 42):
+                return
+            time.sleep(0.1)
+
+
 def test_session_a_raised_best_score_survives_signals_a_destroyed_window_and_a_lost_display():
     """Five games at level 16 over a best score of -1, on five monitors. The
     first goes back to the title; the others are ended while the game over's
@@ -249,8 +263,9 @@ def test_session_a_raised_best_score_survives_signals_a_destroyed_window_and_a_l
                 wins.append(Window(env, scratch(hiscore=b"\xff\xff\xff\xff"), f"raised_{i}",
                                    command=command, ignored=ignored, dead_pipe=dead_pipe))
                 wins[-1].press("2")
-                for name in ["Down"] + ["Return"] * 15 + ["Up", "Return"]:
+                for name in ["Down"] + ["Return"] * 15 + ["Up"]:
                     wins[-1].press(name, hold=0.08, settle=0.05)
+                start_game(wins[-1])
             for win in wins:
                 win.wait_for(lambda img: shows_text(img, 124, 100, "GAME OVER", 42), 120, "the game over")
                 win.keep("game_over")
