@@ -38,16 +38,19 @@
     audio.resume();
   }
 
-  // A block's two channels, to be heard from frame at of the context's
-  // time; silence is no block at all.
-  function play(left, right, at) {
-    var n = left.length, kept = spare[n] || (spare[n] = []);
-    var buffer = kept.length ? kept.pop() : audio.createBuffer(2, n, rate), source = audio.createBufferSource();
-    buffer.copyToChannel(left, 0);
-    buffer.copyToChannel(right, 1);
+  // A buffer of n frames to fill: one played out, or a new one.
+  function bufferOf(n) {
+    var kept = spare[n] || (spare[n] = []);
+    return kept.length ? kept.pop() : audio.createBuffer(2, n, rate);
+  }
+
+  // A filled buffer, to be heard from frame at of the context's time, and
+  // kept to be filled again once heard.
+  function play(buffer, at) {
+    var source = audio.createBufferSource();
     source.buffer = buffer;
     source.connect(audio.destination);
-    source.onended = function () { kept.push(buffer); };
+    source.onended = function () { spare[buffer.length].push(buffer); };
     source.start(at / rate);
   }
 
@@ -64,18 +67,18 @@
     if (ahead < 0) made = heard; // the page stalled: start again from now
     return Math.max(0, heard + Math.round(lead * rate) - made);
   };
-  // Interleaved signed 16-bit stereo; silence (pointer 0) as its count of
-  // frames.
+  // Interleaved signed 16-bit stereo, converted straight into the buffer
+  // that plays it; silence (pointer 0) as its count of frames, no buffer.
   page.soundBlock = function (pointer, frames) {
     var at = made;
     made += frames;
     if (!pointer) return;
-    var samples = HEAP16.subarray(pointer >> 1, (pointer >> 1) + 2 * frames);
-    var left = new Float32Array(frames), right = new Float32Array(frames);
+    var samples = HEAP16.subarray(pointer >> 1, (pointer >> 1) + 2 * frames), buffer = bufferOf(frames);
+    var left = buffer.getChannelData(0), right = buffer.getChannelData(1);
     for (var i = 0, j = 0; i < frames; i++, j += 2) {
       left[i] = samples[j] / 32768;
       right[i] = samples[j + 1] / 32768;
     }
-    play(left, right, at);
+    play(buffer, at);
   };
 })(Page, Page.shared);
