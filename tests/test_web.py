@@ -329,12 +329,14 @@ def test_web_storage_damaged_or_full_as_a_file_would_be_and_a_page_that_cannot_s
 
 
 # A stand-in for the browser's game pads: one pad in the standard mapping,
-# plugged in and pulled out by plugPad, its controls set by the test.
+# plugged in and pulled out by plugPad, its controls set by the test, its
+# reads counted (zarnPadReads).
 PAD = """
 window.zarnPad = { index: 0, id: 'stand-in', connected: true, mapping: 'standard', timestamp: 0,
                    axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) };
 window.zarnPads = [];
-navigator.getGamepads = () => window.zarnPads;
+window.zarnPadReads = 0;
+navigator.getGamepads = () => (window.zarnPadReads++, window.zarnPads);
 window.plugPad = (on) => {
   window.zarnPads = on ? [window.zarnPad] : [];
   dispatchEvent(new Event(on ? 'gamepadconnected' : 'gamepaddisconnected'));
@@ -353,7 +355,16 @@ class PadPage(Page):
     """The page played on the stand-in pad: keys pressed as its controls."""
 
     def set(self, name, on):
-        self.do(eval="zarnPad." + PAD_CONTROLS[name].format(on=str(on).lower()))
+        """A control set, and kept so until the page has read the pad since.
+        A real pad is sampled apart from the page; the stand-in's controls
+        change in the page's own tasks, which a loaded page may run back to
+        back, with no read between them, and a press would be lost. A pad
+        pulled out is read no more."""
+        control = "zarnPad." + PAD_CONTROLS[name].format(on=str(on).lower())
+        reads = self.do(eval=control + ", zarnPads.length ? zarnPadReads : null")
+        end = time.time() + 5
+        while reads is not None and self.do(eval="zarnPadReads") == reads and time.time() < end:
+            time.sleep(0.01)
 
     def press(self, name, hold=0.1, settle=0.2):
         self.set(name, True)

@@ -170,6 +170,7 @@ def play_a_handover_and_back(face, game, title):
     """From the title: a game started, one barrel handed over, Esc back to
     the title, on a real window or the page alike."""
     face.press("Return", settle=0.1)
+    face.wait_for(lambda img: img != title, what="the game")
     check_game_start(face.keep("game_start"), game, 2570)
     play_to_first_handover(face)
     face.keep("handed_over")
