@@ -389,6 +389,14 @@ def test_web_played_on_a_game_pad():
         assert page.do(eval="!!document.fullscreenElement") is False
         page.press("Escape")
         page.wait_for(lambda img: img == frames().title, what="the title after B")
+        for name in ("PadDown", "PadDown", "PadDown", "Return"):  # QUIT
+            page.press(name)
+        assert page.wait_eval("ended.hidden", False) is False
+        # A at the end starts the page again: no read of it is waited for,
+        # as the page it was set in is gone.
+        page.do(eval="zarnPad." + PAD_CONTROLS["Return"].format(on="true"))
+        time.sleep(1.0)  # the page loading again
+        page.wait_for(prompt_shown, what="the prompt again")
         assert page.faults == [], page.faults
 
 

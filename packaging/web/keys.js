@@ -4,8 +4,9 @@
 // that lets each change reach the game a pass apart, the keyboard, a click
 // and the game pads. Apart from the picture (page.js) because every way in
 // ends here, in hold and letGo, and the game sees only their sum. It reads
-// and fills the page's shared state (Page.shared, page.js).
-(function (shared) {
+// and fills the page's shared state (Page.shared, page.js), and gives the
+// program Page.readPads.
+(function (page, shared) {
   // Who holds each key the game was given, by scancode: the keyboard, each
   // pad's controls and each finger on the touch controls. The game sees a
   // key go down with its first holder and up with its last, so none of them
@@ -98,13 +99,20 @@
   // Pads in the Gamepad API's standard mapping stand for the keys they
   // mean, so the game reads its keys alone: d-pad and left stick past
   // half-way the arrows, A and Start Enter, B and Back Esc. The prompt's
-  // answer is 2, as a pad can't ask for full screen. Pads are read once a
-  // frame while any is plugged in; a pad pulled out lets go of its keys.
+  // answer is 2, as a pad can't ask for full screen. A pad pulled out lets
+  // go of its keys.
+  // While any is plugged in, pads are read at each of the program's passes,
+  // just before it looks at its keys, on the wake its tick already has.
+  // Read on each of the browser's frames instead (requestAnimationFrame),
+  // they cost the page 4 to 7 % of a core more in play: the browser's frame
+  // pipeline then ran 60 times a second.
+  // Once the program has ended, and passes with it, a timer reads them, for
+  // the press that starts it again.
   var PAD_KEYS = ['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', 'Enter', 'Escape'];
   var STICK = 0.5;
   // By pad index, per control of PAD_KEYS: 0 up, the scancode it holds,
   // or -1 held with no key (held on through a lost focus or the end).
-  var pads = {}, reading = false;
+  var pads = {}, reading = false, AFTER_END_MS = 50;
 
   function padControls(pad) {
     var button = function (i) { return !!pad.buttons[i] && pad.buttons[i].pressed; };
@@ -138,6 +146,7 @@
   }
 
   function readPads() {
+    if (!reading) return;
     var list = navigator.getGamepads(), seen = {}, any = false;
     for (var i = 0; i < list.length; i++) {
       var pad = list[i];
@@ -151,15 +160,22 @@
       delete pads[index];
     }
     reading = any;
-    if (any) requestAnimationFrame(readPads);
+  }
+
+  function readAfterEnd() {
+    readPads();
+    if (reading) setTimeout(readAfterEnd, AFTER_END_MS);
   }
 
   function padConnected() {
-    if (reading) return;
+    var waiting = reading;
     reading = true;
-    requestAnimationFrame(readPads);
+    if (shared.ended && !waiting) readAfterEnd();
   }
 
+  page.readPads = readPads;
+  // At the program's end (Page.ended).
+  shared.padsAfterEnd = function () { if (reading) readAfterEnd(); };
   shared.hold = hold;
   shared.letGo = letGo;
   shared.KEY_ASCII = KEY_ASCII;
@@ -172,4 +188,4 @@
     addEventListener('mousedown', clicked);
     if (navigator.getGamepads) addEventListener('gamepadconnected', padConnected);
   };
-})(Page.shared);
+})(Page, Page.shared);

@@ -26,8 +26,9 @@ var Page = (function () {
     fit: fit,
     askFullScreen: askFullScreen,
     startAgain: startAgain,
-    // keys.js: hold, letGo, KEY_ASCII, listenKeys; touch.js: controlsRoom,
-    // forgetFingers, findTouch, listenTouch; audio.js: startSound.
+    // keys.js: hold, letGo, KEY_ASCII, listenKeys, padsAfterEnd; touch.js:
+    // controlsRoom, forgetFingers, findTouch, listenTouch; audio.js:
+    // startSound.
   };
 
   // ---- the picture --------------------------------------------------------
@@ -265,6 +266,7 @@ var Page = (function () {
       frame.style.opacity = 0.4;
       if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
       note.hidden = false;
+      shared.padsAfterEnd();
     },
     shared: shared,
   };

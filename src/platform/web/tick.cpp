@@ -13,6 +13,8 @@ namespace {
 
 EM_JS(void, page_prompting, (int on, int answers_y, int line_h),
       { Page.prompting(on, answers_y, line_h); });
+// The game pads' controls into the keys, just before the pass reads them.
+EM_JS(void, page_read_pads, (), { Page.readPads(); });
 
 void (*game_tick_handler)();
 std::atomic<int> *pending_tick;
@@ -59,10 +61,12 @@ void platform_wait_pass(LoopId loop) {
   if (loop != LOOP_GAME) {
     timing_note_pass(loop);
     sleep_until_tick();
+    page_read_pads();
     return;
   }
   while (pending_tick->load() == 0)
     sleep_until_tick();
+  page_read_pads();
   timing_note_pass(loop); // the tick this pass takes
 }
 
