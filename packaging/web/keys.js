@@ -168,9 +168,9 @@
   }
 
   function padConnected() {
-    var waiting = reading;
+    if (reading) return;
     reading = true;
-    if (shared.ended && !waiting) readAfterEnd();
+    if (shared.ended) readAfterEnd();
   }
 
   page.readPads = readPads;
